@@ -1,0 +1,70 @@
+// The data-stream interpreter both engines specialise: it collects one
+// inbound record, interprets it into its display, converts characters through
+// the code tables and hands outbound records to the transport. Runs on the
+// session's reader thread, or on the caller's thread under the engine's lock.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "uCodeTables.h"
+#include "uPLTndisplay.h"
+
+class TPLTnStream {
+public:
+    static constexpr size_t kRecordSize = 8192;
+    using TSendHandler = std::function<void(const uint8_t* data, size_t len)>;
+
+    TPLTnStream(int sessionId, int rows, int cols);
+    virtual ~TPLTnStream();
+    TPLTnStream(const TPLTnStream&) = delete;
+    TPLTnStream& operator=(const TPLTnStream&) = delete;
+
+    uint8_t PendingAid = 0;
+    int SessionId = 0;
+    TSendHandler OnSend;
+    std::string TableFile;
+    std::string StatusText;
+
+    TPLTndisplay* Display() const { return display_.get(); }
+    // Frees the display held and takes the given one; handing back the
+    // display already held changes nothing.
+    void SetDisplay(std::unique_ptr<TPLTndisplay> display);
+
+    virtual void EraseUnprotected(int startPos, int endPos) = 0;
+    virtual void DoSend(const uint8_t* data, size_t len);
+    // Appends to the current record; bytes past its 8192 are dropped.
+    virtual void AddData(const uint8_t* data, size_t len);
+    // Interprets the current record. The base only empties it.
+    virtual void ProcessData();
+    virtual void SendModifiedFields() = 0;
+    virtual void ResetMDT() = 0;
+
+    // What the transport calls at a record end: ProcessData, and the record
+    // is empty afterwards even when interpreting it failed.
+    void ProcessRecord();
+
+    uint8_t ToEbcdic(uint8_t code) const { return tables_.LocalToHost[code]; }
+    uint8_t ToAscii(uint8_t code) const { return tables_.HostToLocal[code]; }
+    // Built-in tables for an empty name or a missing file; a file that cannot
+    // be read gives the identity and an error line.
+    void LoadTable(const std::string& fileName);
+    const TCodeTables& Tables() const { return tables_; }
+
+    const std::string& GetStatusText() const { return StatusText; }
+
+protected:
+    std::span<const uint8_t> Record() const { return {record_.data(), recordLen_}; }
+    void SetRecordLength(size_t len) { recordLen_ = len < kRecordSize ? len : kRecordSize; }
+
+private:
+    std::unique_ptr<TPLTndisplay> display_;
+    TCodeTables tables_;
+    std::vector<uint8_t> record_;
+    size_t recordLen_ = 0;
+};

@@ -1,0 +1,52 @@
+// A log32 stand-in that records every call, for tests of the writers.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "trace.h"
+
+namespace log32fake {
+
+inline std::vector<std::string>& Calls() {
+    static std::vector<std::string> calls;
+    return calls;
+}
+inline int32_t& NextHandle() {
+    static int32_t h = 0;
+    return h;
+}
+inline void SetLogLevel(uint16_t level) {
+    Calls().push_back("SetLogLevel " + std::to_string(level));
+}
+inline int32_t OpenLog(const char* name) {
+    Calls().push_back(std::string("OpenLog ") + name);
+    return ++NextHandle();
+}
+inline void CloseLog(int32_t h) {
+    Calls().push_back("CloseLog " + std::to_string(h));
+}
+inline void RewindLog(int32_t h) {
+    Calls().push_back("RewindLog " + std::to_string(h));
+}
+inline void DumpLog(int32_t h, uint16_t level, const char* title, uint16_t width, const void*,
+                    uint16_t len, uint16_t block) {
+    Calls().push_back("DumpLog " + std::to_string(h) + " " + std::to_string(level) + " " + title +
+                      " " + std::to_string(width) + " " + std::to_string(len) + " " +
+                      std::to_string(block));
+}
+inline void MsgLog(int32_t h, uint16_t level, const char* text) {
+    Calls().push_back("MsgLog " + std::to_string(h) + " " + std::to_string(level) + " " + text);
+}
+
+// Installs the fake for the life of the object.
+struct TInstalled {
+    TInstalled() {
+        Calls().clear();
+        NextHandle() = 0;
+        SetLog32Api({SetLogLevel, OpenLog, CloseLog, RewindLog, DumpLog, MsgLog});
+    }
+    ~TInstalled() { SetLog32Api({}); }
+};
+
+} // namespace log32fake
