@@ -2,17 +2,15 @@
 #include <gtest/gtest.h>
 
 #include "PLError.h"
+#include "support/NullStream.h"
 #include "support/TempDir.h"
 #include "uPLTnStream.h"
 
 namespace {
 
-class TTestStream : public TPLTnStream {
+class TTestStream : public TNullStream {
 public:
-    using TPLTnStream::TPLTnStream;
-    void EraseUnprotected(int, int) override {}
-    void SendModifiedFields() override {}
-    void ResetMDT() override {}
+    using TNullStream::TNullStream;
     void ProcessData() override {
         seen.assign(Record().begin(), Record().end());
         if (failNext) throw EPLError("bad record");

@@ -1,0 +1,173 @@
+#include "uPLTelnet.h"
+
+#include <errno.h>
+
+#include "uLastError.h"
+#include "uPLIntfLogg.h"
+#include "uThSocketRead.h"
+
+TPLTelnet::TPLTelnet(int sessionId) : SessionId(sessionId), record_(kBufferSize) {}
+
+TPLTelnet::~TPLTelnet() {
+    if (reader_ && !reader_->IsCurrentThread()) {
+        // Only reached once the reader let go of the session, so it has ended
+        // or is leaving: the join is short.
+        reader_->Stop();
+        socket_.Shutdown();
+    }
+    reader_.reset();
+    socket_.Close();
+}
+
+void TPLTelnet::Connect() {
+    // A reader of an earlier connection is stopped and waited for first.
+    if (readerRunning_.load()) Disconnect();
+    JoinReader();
+    termTypeRequests_ = 0;
+    closing_.store(false);
+    parsingStopped_.store(false);
+    {
+        std::lock_guard lock(eventLock_);
+        disconnectedReported_ = false;
+    }
+    iacSeen_ = false;
+    pendingVerb_ = 0;
+    inSubnegotiation_ = false;
+    subCount_ = 0;
+    pending_ = 0;
+    binaryIn_ = binaryOut_ = false;
+
+    const TPortChoice port = ParsePortText(Port);
+    WriteLog(2, Format("%.4d : TPLTelnet: Conectando con host %s port: %d service: %s", SessionId,
+                       Host.c_str(), port.Port, port.Service.c_str()));
+    socket_.Open(Host, port);
+    SocketConnect();
+}
+
+bool TPLTelnet::Connected() const {
+    return socket_.IsOpen();
+}
+
+void TPLTelnet::SocketConnect() {
+    if (OnConnect) OnConnect(*this);
+    RaiseEvent(ceSessionConnected);
+    // The reader starts once the connection has been reported, so no screen
+    // event can come before it.
+    std::lock_guard lock(readerStateLock_);
+    readerRunning_.store(true);
+    try {
+        reader_ = std::make_unique<TThSocketRead>(shared_from_this());
+    } catch (...) {
+        readerRunning_.store(false);
+        socket_.Close();
+        throw;
+    }
+}
+
+void TPLTelnet::SocketDisconnect() {
+    if (OnDisconnect) OnDisconnect(*this);
+}
+
+void TPLTelnet::Disconnect() {
+    WriteLog(5, Format("%.4d : TPLTelnet: desconectando de host %s", SessionId, Host.c_str()));
+    parsingStopped_.store(true);
+    std::lock_guard lock(readerStateLock_);
+    if (readerRunning_.load()) {
+        // The reader is told to stop and the socket shut down; the descriptor
+        // is freed by the reader as it leaves, never while it may use it.
+        reader_->Stop();
+        socket_.Shutdown();
+    } else {
+        socket_.Close();
+    }
+}
+
+void TPLTelnet::JoinReader() {
+    if (reader_) reader_->Join();
+}
+
+void TPLTelnet::ConnectionEnded() {
+    WriteLog(9, Format("%.4d : TPLTelnet: Conexion terminada con %s", SessionId, Host.c_str()));
+}
+
+void TPLTelnet::ReaderLeaving() {
+    std::lock_guard lock(readerStateLock_);
+    socket_.Close();
+    readerRunning_.store(false);
+}
+
+void TPLTelnet::CloseSession() {
+    if (closing_.exchange(true)) return;
+    RaiseEvent(ceSessionDisconnected);
+    SocketDisconnect();
+    Disconnect();
+}
+
+bool TPLTelnet::RaiseEvent(TSessionEvent event) {
+    std::lock_guard lock(eventLock_);
+    // Nothing follows the disconnection report of a connection.
+    if (disconnectedReported_) return false;
+    if (event == ceSessionDisconnected) disconnectedReported_ = true;
+    if (!OnSessionEvent) return true;
+    return OnSessionEvent(*this, event);
+}
+
+long TPLTelnet::SendData(const uint8_t* data, size_t len) {
+    WriteLog(9, Format("%.4d : TPLTelnet: Enviando informacion a Host (ver dump)", SessionId));
+    WriteDump(6, Format("DATA STREAM ENVIADO A HOST (EBCDIC): %d BYTES", static_cast<int>(len)),
+              kDumpWidth, data, static_cast<int>(len), kDumpBlock);
+    int error = 0;
+    long sent = socket_.Send(data, len, &error);
+    // A failed send ends the connection, but for a send that would block or
+    // a socket that is closed already.
+    if (sent < 0 && error != ENOTCONN && error != EAGAIN && error != EWOULDBLOCK) Disconnect();
+    return sent;
+}
+
+long TPLTelnet::SendRecord(const uint8_t* data, size_t len) {
+    std::vector<uint8_t> frame;
+    frame.reserve(len + len / 16 + 2);
+    for (size_t i = 0; i < len; ++i) {
+        frame.push_back(data[i]);
+        // A data byte 0xFF would read as IAC: the host expects it doubled.
+        if (data[i] == telnet::IAC) frame.push_back(telnet::IAC);
+    }
+    frame.push_back(telnet::IAC);
+    frame.push_back(telnet::EOR);
+    return SendData(frame.data(), frame.size());
+}
+
+void TPLTelnet::SendCommand(uint8_t verb, uint8_t option) {
+    const uint8_t command[3] = {telnet::IAC, verb, option};
+    SendData(command, sizeof command);
+}
+
+std::string TPLTelnet::GetStatusText() const {
+    return stream_ && stream_->Display() ? stream_->Display()->Status() : std::string();
+}
+
+void TPLTelnet::StatusChange() {
+    const std::string status = GetStatusText();
+    WriteLog(6, Format("%.4d : TPLTelnet.StatusChange. Status: %s", SessionId, status.c_str()));
+    RaiseEvent(status.empty() ? ceKbdUnlocked : ceKbdLocked);
+}
+
+void TPLTelnet::SetModel(int model) {
+    static constexpr struct {
+        int rows, cols;
+    } kSizes[] = {{24, 80}, {32, 80}, {43, 80}, {27, 132}};
+    if (model < 2 || model > 5) {
+        SetLastErrorText("Invalid model number");
+        throw EPLError("invalid model number");
+    }
+    model_ = model;
+    rows_ = kSizes[model - 2].rows;
+    cols_ = kSizes[model - 2].cols;
+    WriteLog(7, Format("%.4d : TPLTn5250: Dimensiones de la pantalla: %d Filas x %d Columnas",
+                       SessionId, rows_, cols_));
+    screenSize_ = rows_ * cols_;
+}
+
+bool TPLTelnet::CheckAlive() {
+    return Connected();
+}

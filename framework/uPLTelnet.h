@@ -1,0 +1,169 @@
+// The telnet client session both engines derive their session from: a
+// blocking TCP socket, the option negotiation TN5250 and TN3270 need, records
+// split at IAC EOR and handed to the data stream, outbound records framed and
+// sent whole, and the session's events.
+//
+// Threads: Connect, the sends of the user's records and Disconnect run on the
+// caller's thread; the reader thread (uThSocketRead) parses, processes
+// records, answers the negotiation and raises the screen events. A session is
+// shared (std::shared_ptr) by its owner and its running reader thread, so it
+// lives until both are done with it; create it with std::make_shared.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "uPLTnStream.h"
+#include "uPlBasFld.h"
+#include "uSessionEvents.h"
+#include "uTcpSocket.h"
+
+class TThSocketRead;
+
+namespace telnet {
+inline constexpr uint8_t IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 250,
+                         SE = 240, EOR = 239;
+inline constexpr uint8_t BINARY = 0, ECHO = 1, SGA = 3, SEND_LOCATION = 23, TERMINAL_TYPE = 24,
+                         END_OF_RECORD = 25;
+inline constexpr uint8_t TT_IS = 0, TT_SEND = 1;
+} // namespace telnet
+
+// How the reader thread waits and tells time; tests shorten the wait and
+// drive the clock.
+struct TReaderTiming {
+    int WaitMillis = 10000;     // one wait for data
+    int DataPauseMillis = 5;    // pause before receiving, so a burst arrives whole
+    int IdlePassesPerCheck = 6; // the liveness check runs on every sixth idle pass
+    // Whole seconds on a clock that runs on across midnight.
+    std::function<int64_t()> NowSeconds;
+};
+
+class TPLTelnet : public std::enable_shared_from_this<TPLTelnet> {
+public:
+    static constexpr size_t kBufferSize = 8192;
+    static constexpr size_t kSubnegotiationSize = 100;
+
+    explicit TPLTelnet(int sessionId);
+    virtual ~TPLTelnet();
+    TPLTelnet(const TPLTelnet&) = delete;
+    TPLTelnet& operator=(const TPLTelnet&) = delete;
+
+    int SessionId;
+    std::string Port = "23";
+    std::string Host;
+    std::string Location = "TPLTelnet";
+    std::string TermType = "VT100";
+    TReaderTiming Timing;
+
+    std::function<void(TPLTelnet&)> OnConnect;
+    std::function<void(TPLTelnet&)> OnDisconnect;
+    std::function<void(TPLTelnet&, const uint8_t*, size_t)> OnData;
+    std::function<void(TPLTelnet&)> OnBinaryRecord;
+    std::function<void(TPLTelnet&)> OnSendLocation;
+    std::function<void(TPLTelnet&)> OnTerminalType;
+    // The owner's handler of the session events; its answer counts only for
+    // ceIsAlive.
+    std::function<bool(TPLTelnet&, TSessionEvent)> OnSessionEvent;
+
+    // Serialises the reader thread's processing of each received block with
+    // the owner's calls that read or change the display and the field list.
+    std::recursive_mutex SessionLock;
+
+    THostFields HostFields;
+    TPLTnStream* Stream() const { return stream_.get(); }
+    int Model() const { return model_; }
+    int Rows() const { return rows_; }
+    int Cols() const { return cols_; }
+    int ScreenSize() const { return screenSize_; }
+    bool Closing() const { return closing_.load(); }
+    bool BinaryMode() const { return binaryIn_; }
+    uint16_t TermTypeRequests() const { return termTypeRequests_; }
+
+    // Opens the connection on the caller's thread; when it stands, the reader
+    // thread runs and ceSessionConnected has been raised before this returns.
+    // A failed open raises ESocketError with the system's text.
+    void Connect();
+    bool Connected() const;
+    // Ends the connection: a running reader thread is told to stop (the
+    // socket is shut down; the reader frees the descriptor as it leaves).
+    void Disconnect();
+    // Waits until the reader thread has ended; never from the reader itself.
+    void JoinReader();
+    // The close sequence, once per connection whichever side starts it:
+    // ceSessionDisconnected, OnDisconnect, Disconnect.
+    virtual void CloseSession();
+
+    // One blocking send; the count sent, or -1.
+    long SendData(const uint8_t* data, size_t len);
+    // The record with its 0xFF bytes doubled, then IAC EOR, in one send.
+    long SendRecord(const uint8_t* data, size_t len);
+    void SendCommand(uint8_t verb, uint8_t option);
+
+    // Feeds received bytes to the telnet parser (reader thread).
+    void NewData(const uint8_t* data, size_t len);
+    std::string GetStatusText() const;
+    // The display's status-change handler: keyboard locked or unlocked.
+    void StatusChange();
+
+    // 2: 24 x 80, 3: 32 x 80, 4: 43 x 80, 5: 27 x 132. The engines' overrides
+    // call this first, then create their stream and display.
+    virtual void SetModel(int model);
+    virtual void GenHostFields() = 0;
+    // Whether the session should live on after a quiet spell (reader thread).
+    virtual bool CheckAlive();
+
+protected:
+    virtual void SocketConnect();
+    virtual void SocketDisconnect();
+    virtual void DoSubnegotiation(const uint8_t* data, size_t count);
+    virtual void DataReceived(const uint8_t* data, size_t len);
+    virtual void TextReceived(const uint8_t* data, size_t len);
+    virtual void EndOfRecord();
+
+    // Raises an event through OnSessionEvent; none follows ceSessionDisconnected.
+    bool RaiseEvent(TSessionEvent event);
+    void SetStream(std::unique_ptr<TPLTnStream> stream) { stream_ = std::move(stream); }
+
+private:
+    friend class TThSocketRead;
+    void ParseByte(uint8_t b);
+    void Negotiate(uint8_t verb, uint8_t option);
+    void AddByte(uint8_t b);
+    void FlushData();
+    void LogRecordError(const std::exception& e);
+    // Called by the reader thread as it leaves.
+    void ConnectionEnded();
+    // The reader thread's last act on the socket.
+    void ReaderLeaving();
+
+    TTcpSocket socket_;
+    std::unique_ptr<TThSocketRead> reader_;
+    std::atomic<bool> readerRunning_{false};
+    std::mutex readerStateLock_; // orders the reader's leaving with Disconnect
+    std::unique_ptr<TPLTnStream> stream_;
+    std::atomic<bool> closing_{false};
+    // Set by Disconnect: the rest of a block is not parsed any more.
+    std::atomic<bool> parsingStopped_{false};
+    std::mutex eventLock_; // serialises events; guards disconnectedReported_
+    bool disconnectedReported_ = false;
+
+    int model_ = 2, rows_ = 24, cols_ = 80, screenSize_ = 1920;
+    bool binaryIn_ = false, binaryOut_ = false;
+    bool echoAgreed_ = false, sgaAgreed_ = false, recordAgreed_ = false;
+    uint16_t termTypeRequests_ = 0;
+
+    // Parser state.
+    bool iacSeen_ = false;
+    uint8_t pendingVerb_ = 0;
+    bool inSubnegotiation_ = false;
+    uint8_t subBuffer_[kSubnegotiationSize] = {};
+    uint16_t subCount_ = 0;
+    std::vector<uint8_t> record_;
+    size_t pending_ = 0;
+};

@@ -1,0 +1,204 @@
+// The session's telnet parser: option negotiation, subnegotiations and the
+// split of the host's bytes into records at IAC EOR. Reader thread.
+#include "uLastError.h"
+#include "uPLIntfLogg.h"
+#include "uPLTelnet.h"
+
+using namespace telnet;
+
+namespace {
+// IAC SB, the head bytes, the text with its 0xFF bytes doubled, IAC SE.
+std::vector<uint8_t> Subnegotiation(std::initializer_list<uint8_t> head, const std::string& text) {
+    std::vector<uint8_t> out = {IAC, SB};
+    out.insert(out.end(), head);
+    for (char c : text) {
+        out.push_back(static_cast<uint8_t>(c));
+        if (static_cast<uint8_t>(c) == IAC) out.push_back(IAC);
+    }
+    out.insert(out.end(), {IAC, SE});
+    return out;
+}
+} // namespace
+
+void TPLTelnet::NewData(const uint8_t* data, size_t len) {
+    for (size_t i = 0; i < len; ++i) {
+        // After a disconnection nothing more of the block is read.
+        if (parsingStopped_.load(std::memory_order_relaxed)) break;
+        ParseByte(data[i]);
+    }
+    FlushData();
+}
+
+void TPLTelnet::ParseByte(uint8_t b) {
+    if (pendingVerb_ != 0) {
+        const uint8_t verb = pendingVerb_;
+        pendingVerb_ = 0;
+        subCount_ = 0;
+        Negotiate(verb, b);
+        return;
+    }
+    if (inSubnegotiation_) {
+        if (b != SE) {
+            // Bytes past the buffer are dropped; what the host asks for
+            // stands in the first bytes.
+            if (subCount_ < kSubnegotiationSize) subBuffer_[subCount_++] = b;
+            return;
+        }
+        inSubnegotiation_ = false;
+        const uint16_t count = subCount_;
+        subCount_ = 0;
+        DoSubnegotiation(subBuffer_, count);
+        return;
+    }
+    if (iacSeen_) {
+        iacSeen_ = false;
+        switch (b) {
+        case EOR:
+            EndOfRecord();
+            break;
+        case SB:
+            inSubnegotiation_ = true;
+            subCount_ = 0;
+            break;
+        case WILL:
+        case WONT:
+        case DO:
+        case DONT:
+            pendingVerb_ = b;
+            break;
+        case IAC:
+            AddByte(IAC);
+            break;
+        default:
+            break; // other commands carry nothing for us
+        }
+        return;
+    }
+    if (b == IAC)
+        iacSeen_ = true;
+    else
+        AddByte(b);
+}
+
+void TPLTelnet::Negotiate(uint8_t verb, uint8_t option) {
+    switch (option) {
+    case BINARY:
+        if (verb == WILL || verb == DO) {
+            SendCommand(verb == WILL ? DO : WILL, BINARY);
+            binaryIn_ = binaryOut_ = true;
+        } else if (verb == WONT) {
+            binaryIn_ = binaryOut_ = false;
+        }
+        break;
+    case ECHO:
+        if (verb == WILL) {
+            SendCommand(DO, ECHO);
+            echoAgreed_ = true;
+        }
+        break;
+    case SGA:
+        if (verb == WILL || verb == DO) {
+            SendCommand(verb == WILL ? DO : WILL, SGA);
+            sgaAgreed_ = true;
+        }
+        break;
+    case SEND_LOCATION:
+        if (verb == DO) {
+            SendCommand(WILL, SEND_LOCATION);
+            if (OnSendLocation) OnSendLocation(*this);
+            const auto answer = Subnegotiation({SEND_LOCATION}, Location);
+            SendData(answer.data(), answer.size());
+        }
+        break;
+    case TERMINAL_TYPE:
+        if (verb == DO) {
+            SendCommand(WILL, TERMINAL_TYPE);
+            recordAgreed_ = true;
+        }
+        break;
+    case END_OF_RECORD:
+        if (verb == WILL || verb == DO) {
+            SendCommand(verb == WILL ? DO : WILL, END_OF_RECORD);
+            recordAgreed_ = true;
+        }
+        break;
+    default:
+        // Every other option is refused, TN3270E (40) included: a WILL with
+        // DONT, a DO with WONT, and each refusal acknowledged in kind.
+        SendCommand(verb == WILL || verb == WONT ? DONT : WONT, option);
+        break;
+    }
+}
+
+void TPLTelnet::DoSubnegotiation(const uint8_t* data, size_t count) {
+    if (count <= 1 || data[0] != TERMINAL_TYPE || data[1] != TT_SEND) return;
+    ++termTypeRequests_;
+    if (termTypeRequests_ == 1) {
+        if (OnTerminalType) OnTerminalType(*this);
+        const auto answer = Subnegotiation({TERMINAL_TYPE, TT_IS}, TermType);
+        SendData(answer.data(), answer.size());
+        return;
+    }
+    // Asked again: the host refused the terminal type we named.
+    SetLastErrorText("Invalid Terminal Type or LU Name");
+    Disconnect();
+}
+
+void TPLTelnet::AddByte(uint8_t b) {
+    record_[pending_++] = b;
+    if (pending_ == kBufferSize) FlushData();
+}
+
+void TPLTelnet::FlushData() {
+    if (pending_ == 0) return;
+    const size_t n = pending_;
+    pending_ = 0;
+    DataReceived(record_.data(), n);
+}
+
+void TPLTelnet::DataReceived(const uint8_t* data, size_t len) {
+    if (OnData) OnData(*this, data, len);
+    if (len != 0 && stream_) stream_->AddData(data, len);
+}
+
+void TPLTelnet::TextReceived(const uint8_t* data, size_t len) {
+    if (len == 0) return;
+    size_t end = 0;
+    while (end < len && data[end] >= 32)
+        ++end;
+    std::string text(reinterpret_cast<const char*>(data), end);
+    WriteLog(1, Format("%.4d : ERROR: %s", SessionId, text.c_str()));
+}
+
+void TPLTelnet::EndOfRecord() {
+    FlushData();
+    if (!binaryIn_)
+        TextReceived(record_.data(), 0);
+    else if (OnBinaryRecord)
+        OnBinaryRecord(*this);
+    if (!stream_) return;
+    // A record the engine cannot interpret costs that record only: what it
+    // changed before the failure is still shown, and the records after it in
+    // the block are still read.
+    try {
+        stream_->ProcessRecord();
+    } catch (const std::exception& e) {
+        LogRecordError(e);
+    }
+    try {
+        TPLTndisplay* display = stream_->Display();
+        if (!display) return;
+        if (display->Changed) {
+            display->Changed = false;
+            GenHostFields();
+            RaiseEvent(ceScreenChanged);
+        }
+        display->SetStatus(stream_->GetStatusText());
+    } catch (const std::exception& e) {
+        LogRecordError(e);
+    }
+}
+
+void TPLTelnet::LogRecordError(const std::exception& e) {
+    WriteLog(1, Format("%.4d : ERROR:-> TThSocketRead.Execute: %s", SessionId, e.what()));
+}

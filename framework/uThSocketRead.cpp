@@ -1,0 +1,104 @@
+#include "uThSocketRead.h"
+
+#include <errno.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <chrono>
+
+#include "uPLIntfLogg.h"
+#include "uPLTelnet.h"
+
+namespace {
+int64_t SteadySeconds() {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+} // namespace
+
+TThSocketRead::TThSocketRead(std::shared_ptr<TPLTelnet> session) : buffer_(TPLTelnet::kBufferSize) {
+    thread_ = std::thread(&TThSocketRead::Execute, this, std::move(session));
+}
+
+TThSocketRead::~TThSocketRead() {
+    if (!thread_.joinable()) return;
+    if (IsCurrentThread())
+        thread_.detach(); // it is leaving; nobody else holds the session to join it
+    else
+        thread_.join();
+}
+
+void TThSocketRead::Join() {
+    if (thread_.joinable() && !IsCurrentThread()) thread_.join();
+}
+
+void TThSocketRead::Execute(std::shared_ptr<TPLTelnet> session) {
+    TPLTelnet& s = *session;
+    auto now = [&s] { return s.Timing.NowSeconds ? s.Timing.NowSeconds() : SteadySeconds(); };
+    const int fd = s.socket_.Fd();
+    windowStart_ = now();
+    int pass = 0;
+    try {
+        while (!stop_.load()) {
+            pollfd p{fd, POLLIN, 0};
+            int ready = poll(&p, 1, s.Timing.WaitMillis);
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready < 0) break;
+            if (ready > 0) {
+                if (s.Timing.DataPauseMillis > 0)
+                    std::this_thread::sleep_for(
+                        std::chrono::milliseconds(s.Timing.DataPauseMillis));
+                ssize_t n;
+                do {
+                    n = recv(fd, buffer_.data(), buffer_.size(), 0);
+                } while (n < 0 && errno == EINTR);
+                if (n <= 0) break;
+                try {
+                    WriteLog(6, Format("%.4d : TThSocketRead: recibidos %d bytes (ver dump)",
+                                       s.SessionId, static_cast<int>(n)));
+                    WriteDump(6,
+                              Format("DATA STREAM RECIBIDO DESDE HOST (EBCDIC): %d BYTES",
+                                     static_cast<int>(n)),
+                              kDumpWidth, buffer_.data(), static_cast<int>(n), kDumpBlock);
+                    if (!HandleData(s, buffer_.data(), static_cast<size_t>(n))) {
+                        WriteLog(1, Format("%.4d : ERROR DE RECEPCION (LOOPING) en TThSocketRead",
+                                           s.SessionId));
+                        s.CloseSession();
+                    }
+                } catch (const std::exception& e) {
+                    WriteLog(1, Format("%.4d : ERROR:-> TThSocketRead.Execute: %s", s.SessionId,
+                                       e.what()));
+                }
+            } else if (pass == s.Timing.IdlePassesPerCheck - 1) {
+                if (!s.CheckAlive()) break;
+            }
+            pass = (pass + 1) % (s.Timing.IdlePassesPerCheck > 0 ? s.Timing.IdlePassesPerCheck : 1);
+        }
+    } catch (...) {
+        // An error outside a block ends the loop; the end steps still run.
+    }
+    try {
+        s.ConnectionEnded();
+        s.CloseSession();
+    } catch (...) {}
+    s.ReaderLeaving();
+    // The session may end with this reference, on this thread.
+    session.reset();
+}
+
+bool TThSocketRead::HandleData(TPLTelnet& session, const uint8_t* data, size_t len) {
+    {
+        std::lock_guard lock(session.SessionLock);
+        session.NewData(data, len);
+    }
+    auto now = session.Timing.NowSeconds ? session.Timing.NowSeconds() : SteadySeconds();
+    bool keepGoing = true;
+    if (now - windowStart_ == 0 || now - windowStart_ == 1) {
+        if (++loopCount_ == kLoopBlocks) keepGoing = false;
+    } else {
+        windowStart_ = now;
+        loopCount_ = 0;
+    }
+    return keepGoing;
+}

@@ -1,0 +1,392 @@
+// The telnet transport against a host on loopback: negotiation, records,
+// sends, the reader thread's checks and the close that runs once.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "HostSim.h"
+#include "TelnetTestSession.h"
+
+using namespace telnettest;
+using hostsim::THostSim;
+using hostsim::TSimConnection;
+
+namespace {
+
+constexpr uint8_t IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 250, SE = 240,
+                  EOR = 239;
+
+// The reader thread parses under the session lock; so do these looks.
+bool Binary(TPLTelnet& s) {
+    std::lock_guard lock(s.SessionLock);
+    return s.BinaryMode();
+}
+
+struct Linked {
+    THostSim host;
+    std::shared_ptr<TTestSession> session = MakeSession();
+    std::unique_ptr<TSimConnection> conn;
+    Linked() {
+        session->TermType = "IBM-3179-2";
+        session->Connect(host.Port());
+        conn = host.Accept();
+        if (!conn) throw std::runtime_error("no connection");
+    }
+    ~Linked() {
+        session->CloseSession();
+        session->JoinReader();
+    }
+    // What the client sent after `from` bytes, once `marker` has arrived.
+    Bytes SentUntil(size_t from, const Bytes& marker) {
+        for (int i = 0; i < 500; ++i) {
+            Bytes all = conn->Captured();
+            if (all.size() >= from + marker.size() &&
+                std::equal(marker.begin(), marker.end(),
+                           all.end() - static_cast<long>(marker.size())))
+                return Bytes(all.begin() + static_cast<long>(from),
+                             all.end() - static_cast<long>(marker.size()));
+            std::this_thread::sleep_for(10ms);
+        }
+        return {0xDE, 0xAD};
+    }
+};
+
+TEST(Negotiation, EveryVerbAgainstEveryOption) {
+    const std::string loc = "TPLTelnet";
+    Bytes locationAnswer = {IAC, WILL, 23, IAC, SB, 23};
+    locationAnswer.insert(locationAnswer.end(), loc.begin(), loc.end());
+    locationAnswer.insert(locationAnswer.end(), {IAC, SE});
+    const std::map<std::pair<uint8_t, uint8_t>, Bytes> replies = {
+        {{WILL, 0}, {IAC, DO, 0}},
+        {{DO, 0}, {IAC, WILL, 0}},
+        {{WONT, 0}, {}},
+        {{DONT, 0}, {}},
+        {{WILL, 1}, {IAC, DO, 1}},
+        {{DO, 1}, {}},
+        {{WONT, 1}, {}},
+        {{DONT, 1}, {}},
+        {{WILL, 3}, {IAC, DO, 3}},
+        {{DO, 3}, {IAC, WILL, 3}},
+        {{WONT, 3}, {}},
+        {{DONT, 3}, {}},
+        {{WILL, 23}, {}},
+        {{DO, 23}, locationAnswer},
+        {{WONT, 23}, {}},
+        {{DONT, 23}, {}},
+        {{WILL, 24}, {}},
+        {{DO, 24}, {IAC, WILL, 24}},
+        {{WONT, 24}, {}},
+        {{DONT, 24}, {}},
+        {{WILL, 25}, {IAC, DO, 25}},
+        {{DO, 25}, {IAC, WILL, 25}},
+        {{WONT, 25}, {}},
+        {{DONT, 25}, {}},
+        {{WILL, 40}, {IAC, DONT, 40}},
+        {{DO, 40}, {IAC, WONT, 40}},
+        {{WONT, 40}, {IAC, DONT, 40}},
+        {{DONT, 40}, {IAC, WONT, 40}},
+        {{WILL, 39}, {IAC, DONT, 39}},
+        {{DO, 39}, {IAC, WONT, 39}},
+    };
+    Linked link;
+    // Each command is followed by DO 77, whose refusal marks where the
+    // answer to the command ends; an answer of nothing is then visible.
+    const Bytes marker = {IAC, WONT, 77};
+    for (auto& [command, expected] : replies) {
+        size_t before = link.conn->Captured().size();
+        link.conn->SendRaw({IAC, command.first, command.second, IAC, DO, 77});
+        EXPECT_EQ(link.SentUntil(before, marker), expected)
+            << "verb " << int(command.first) << " option " << int(command.second);
+    }
+}
+
+TEST(Negotiation, BinaryModeFollowsTheHost) {
+    Linked link;
+    const Bytes marker = {IAC, WONT, 77};
+    link.conn->SendRaw({IAC, WONT, 0, IAC, DO, 77});
+    link.SentUntil(0, marker);
+    EXPECT_FALSE(Binary(*link.session));
+    size_t before = link.conn->Captured().size();
+    link.conn->SendRaw({IAC, WILL, 0, IAC, DO, 77});
+    EXPECT_EQ(link.SentUntil(before, marker), (Bytes{IAC, DO, 0}));
+    EXPECT_TRUE(Binary(*link.session));
+    before = link.conn->Captured().size();
+    link.conn->SendRaw({IAC, WONT, 0, IAC, DO, 77});
+    EXPECT_EQ(link.SentUntil(before, marker), Bytes{}) << "WONT BINARY is not answered";
+    EXPECT_FALSE(Binary(*link.session));
+}
+
+TEST(Negotiation, FullHostNegotiationAnswersEachRequestOnce) {
+    Linked link;
+    ASSERT_TRUE(link.conn->Negotiate());
+    EXPECT_EQ(link.conn->TerminalType(), "IBM-3179-2");
+    EXPECT_TRUE(Binary(*link.session));
+}
+
+TEST(TerminalType, AskedTwiceEndsTheSessionWithTheRefusalText) {
+    Linked link;
+    link.conn->SendRaw({IAC, SB, 24, 1, IAC, SE});
+    Bytes expected = {IAC, SB, 24, 0};
+    for (char c : std::string("IBM-3179-2"))
+        expected.push_back(static_cast<uint8_t>(c));
+    expected.insert(expected.end(), {IAC, SE});
+    ASSERT_TRUE(link.conn->WaitForBytes(expected.size()));
+    EXPECT_EQ(link.conn->Captured(), expected);
+    // The second request, then a record in the same block that must not be read.
+    link.conn->SendRaw({IAC, SB, 24, 1, IAC, SE, 0x41, IAC, EOR});
+    ASSERT_TRUE(link.session->WaitFor(ceSessionDisconnected));
+    auto events = link.session->Events();
+    ASSERT_EQ(events.back().event, ceSessionDisconnected);
+    EXPECT_EQ(events.back().lastError, "Invalid Terminal Type or LU Name");
+    EXPECT_NE(events.back().thread, std::this_thread::get_id());
+    EXPECT_TRUE(link.conn->WaitClientClosed());
+    link.session->JoinReader();
+    EXPECT_TRUE(link.session->Recorder().Records().empty());
+    EXPECT_EQ(link.session->TermTypeRequests(), 2);
+}
+
+TEST(TerminalType, OverlongSubnegotiationIsCutNotOverflowed) {
+    Linked link;
+    link.conn->SendLongSubnegotiation(101);
+    link.conn->SendLongSubnegotiation(5000);
+    link.conn->SendRecord({0x01, 0x02});
+    ASSERT_TRUE(link.session->Recorder().WaitForRecords(1));
+    EXPECT_EQ(link.session->Recorder().Records()[0], (Bytes{0x01, 0x02}));
+    EXPECT_TRUE(link.session->Connected());
+}
+
+TEST(Records, DoubledIacIsOneDataByteAndRecordsSplitAtEor) {
+    Linked link;
+    link.conn->SendRaw({0x01, IAC, IAC, 0x02, IAC, EOR, IAC, EOR, 0x03});
+    link.conn->SendRaw({0x04, IAC, EOR});
+    ASSERT_TRUE(link.session->Recorder().WaitForRecords(3));
+    auto records = link.session->Recorder().Records();
+    EXPECT_EQ(records[0], (Bytes{0x01, 0xFF, 0x02}));
+    EXPECT_EQ(records[1], Bytes{}) << "IAC EOR with no data is still a record";
+    EXPECT_EQ(records[2], (Bytes{0x03, 0x04})) << "a record split over two blocks";
+    EXPECT_TRUE(link.session->WaitFor(ceScreenChanged, 2));
+    EXPECT_EQ(link.session->fieldRebuilds.load(), 2) << "the empty record changed nothing";
+}
+
+TEST(Records, ExactlyFullRecordIsHandedOnInOneBlock) {
+    auto session = MakeSession();
+    std::vector<size_t> blocks;
+    session->OnData = [&](TPLTelnet&, const uint8_t*, size_t n) { blocks.push_back(n); };
+    Bytes record(TPLTelnet::kBufferSize, 0x40);
+    record.insert(record.end(), {IAC, EOR});
+    session->NewData(record.data(), record.size());
+    EXPECT_EQ(blocks, std::vector<size_t>{TPLTelnet::kBufferSize});
+    auto records = session->Recorder().Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].size(), TPLTelnet::kBufferSize);
+}
+
+TEST(Records, FailingRecordDoesNotCostTheRecordsAfterIt) {
+    Linked link;
+    link.conn->SendRaw({0xEE, 0x01, IAC, EOR, 0x02, IAC, EOR});
+    ASSERT_TRUE(link.session->Recorder().WaitForRecords(2));
+    EXPECT_EQ(link.session->Recorder().Records()[1], Bytes{0x02});
+}
+
+TEST(Records, StatusTextReportsKeyboardLockedAndUnlocked) {
+    Linked link;
+    link.conn->SendRecord({0x5A, 'X', ' ', 'S', 'Y', 'S'});
+    ASSERT_TRUE(link.session->WaitFor(ceKbdLocked));
+    link.conn->SendRecord({0x5A});
+    ASSERT_TRUE(link.session->WaitFor(ceKbdUnlocked));
+    link.conn->SendRecord({0x5A});
+    link.conn->SendRecord({0x01});
+    ASSERT_TRUE(link.session->Recorder().WaitForRecords(4));
+    EXPECT_EQ(link.session->Count(ceKbdUnlocked), 1) << "the same status twice is no change";
+}
+
+TEST(Sending, RecordsAreFramedWithTheirIacBytesDoubled) {
+    Linked link;
+    const Bytes record = {0x00, 0x0A, 0xFF, 0x12, 0xFF, 0xFF};
+    EXPECT_GT(link.session->SendRecord(record.data(), record.size()), 0);
+    Bytes got;
+    ASSERT_TRUE(link.conn->ReadRecord(got));
+    EXPECT_EQ(got, record);
+    EXPECT_EQ(link.conn->Captured(),
+              (Bytes{0x00, 0x0A, 0xFF, 0xFF, 0x12, 0xFF, 0xFF, 0xFF, 0xFF, IAC, EOR}));
+}
+
+TEST(Sending, NothingIsSentAfterTheClose) {
+    Linked link;
+    link.session->CloseSession();
+    link.session->JoinReader();
+    const Bytes record = {0x01};
+    EXPECT_EQ(link.session->SendRecord(record.data(), record.size()), -1);
+    EXPECT_FALSE(link.session->Connected());
+}
+
+TEST(Opening, FailuresCarryTheSystemText) {
+    uint16_t closedPort;
+    {
+        THostSim gone;
+        closedPort = gone.Port();
+    }
+    auto session = MakeSession();
+    try {
+        session->Connect(closedPort);
+        ADD_FAILURE() << "connected to a closed port";
+    } catch (const ESocketError& e) {
+        EXPECT_NE(std::string(e.what()).find("Connection refused"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(session->Connected());
+    EXPECT_TRUE(session->Events().empty());
+    session->Host = "no-such-host.invalid";
+    EXPECT_THROW(session->Connect(23), ESocketError);
+    session->Host = "127.0.0.1";
+    session->Port = "no-such-service";
+    EXPECT_THROW(session->TPLTelnet::Connect(), ESocketError);
+}
+
+TEST(Opening, PortTextChoosesPortOrService) {
+    EXPECT_EQ(ParsePortText("").Service, "telnet");
+    EXPECT_EQ(ParsePortText("2323").Port, 2323);
+    EXPECT_EQ(ParsePortText("2323").Service, "");
+    EXPECT_EQ(ParsePortText("-1").Service, "-1");
+    EXPECT_EQ(ParsePortText("telnets").Service, "telnets");
+}
+
+TEST(Model, SizesAndRefusal) {
+    auto session = std::make_shared<TTestSession>();
+    session->SetModel(5);
+    EXPECT_EQ(session->Rows(), 27);
+    EXPECT_EQ(session->Cols(), 132);
+    EXPECT_EQ(session->ScreenSize(), 3564);
+    try {
+        session->SetModel(6);
+        ADD_FAILURE();
+    } catch (const EPLError& e) {
+        EXPECT_STREQ(e.what(), "invalid model number");
+    }
+    EXPECT_EQ(LastErrorText(), "Invalid model number");
+    EXPECT_EQ(session->ScreenSize(), 3564);
+}
+
+TEST(Closing, HostClosingReportsDisconnectedOnceOnTheReaderThread) {
+    Linked link;
+    link.conn->Close();
+    ASSERT_TRUE(link.session->WaitFor(ceSessionDisconnected));
+    link.session->JoinReader();
+    auto events = link.session->Events();
+    EXPECT_EQ(link.session->Count(ceSessionDisconnected), 1);
+    EXPECT_NE(events.back().thread, std::this_thread::get_id());
+    EXPECT_FALSE(link.session->Connected());
+}
+
+TEST(Closing, CallerClosingWhileTheReaderWaitsReportsOnceOnTheCallersThread) {
+    Linked link;
+    ASSERT_TRUE(link.conn->Negotiate());
+    link.session->CloseSession();
+    link.session->CloseSession();
+    link.session->JoinReader();
+    auto events = link.session->Events();
+    EXPECT_EQ(link.session->Count(ceSessionDisconnected), 1);
+    EXPECT_EQ(events.back().event, ceSessionDisconnected);
+    EXPECT_EQ(events.back().thread, std::this_thread::get_id());
+    EXPECT_TRUE(link.conn->WaitClientClosed());
+}
+
+TEST(Closing, ConcurrentClosersRunTheCloseOnce) {
+    Linked link;
+    std::vector<std::thread> closers;
+    for (int i = 0; i < 8; ++i)
+        closers.emplace_back([&] { link.session->CloseSession(); });
+    link.conn->Close();
+    for (auto& t : closers)
+        t.join();
+    link.session->JoinReader();
+    EXPECT_EQ(link.session->Count(ceSessionDisconnected), 1);
+    EXPECT_EQ(link.session->Events().back().event, ceSessionDisconnected)
+        << "no event follows the disconnection";
+}
+
+TEST(Reader, QuietHostIsCheckedOnEverySixthWait) {
+    THostSim host;
+    auto session = MakeSession();
+    session->Timing.WaitMillis = 20;
+    auto start = std::chrono::steady_clock::now();
+    session->Connect(host.Port());
+    auto conn = host.Accept();
+    ASSERT_TRUE(session->WaitFor(ceIsAlive, 2));
+    session->CloseSession();
+    session->JoinReader();
+    // Six waits of 20 ms stand for a minute of six 10-second waits.
+    EXPECT_GE(session->aliveChecks[0] - start, 6 * 20ms - 5ms);
+    EXPECT_GE(session->aliveChecks[1] - session->aliveChecks[0], 6 * 20ms - 5ms);
+}
+
+TEST(Reader, NoFromTheLivenessCheckEndsTheSession) {
+    THostSim host;
+    auto session = MakeSession();
+    session->Timing.WaitMillis = 5;
+    session->aliveAnswer = false;
+    session->Connect(host.Port());
+    auto conn = host.Accept();
+    ASSERT_TRUE(session->WaitFor(ceSessionDisconnected));
+    session->JoinReader();
+    EXPECT_EQ(session->Count(ceIsAlive), 1);
+    EXPECT_TRUE(conn->WaitClientClosed());
+}
+
+TEST(Reader, RunawayHostIsStopped) {
+    THostSim host;
+    auto session = MakeSession();
+    session->Timing.NowSeconds = [] { return int64_t{1000}; }; // every block in one second
+    session->Connect(host.Port());
+    auto conn = host.Accept();
+    std::thread flood([&] { conn->Flood(100000, 64); });
+    EXPECT_TRUE(session->WaitFor(ceSessionDisconnected, 1, 20000ms));
+    flood.join();
+    session->JoinReader();
+}
+
+TEST(Reader, BlocksTwoSecondsApartNeverLookLikeARunaway) {
+    THostSim host;
+    auto session = MakeSession();
+    auto clock = std::make_shared<std::atomic<int64_t>>(86390); // runs on across midnight
+    session->Timing.NowSeconds = [clock] { return clock->fetch_add(2); };
+    session->Connect(host.Port());
+    auto conn = host.Accept();
+    for (int i = 0; i < 120; ++i) {
+        conn->SendRecord({static_cast<uint8_t>(i)});
+        ASSERT_TRUE(session->Recorder().WaitForRecords(static_cast<size_t>(i) + 1));
+    }
+    EXPECT_EQ(session->Count(ceSessionDisconnected), 0);
+    session->CloseSession();
+    session->JoinReader();
+}
+
+TEST(Stress, TwoHundredSessionsOpenAndCloseWhileTheHostFloods) {
+    THostSim host;
+    std::atomic<bool> done{false};
+    std::thread server([&] {
+        std::vector<std::thread> floods;
+        while (!done) {
+            auto conn = host.Accept(100ms);
+            if (!conn) continue;
+            floods.emplace_back([c = std::shared_ptr<TSimConnection>(std::move(conn))] {
+                c->Flood(2000, 32);
+                c->Close();
+            });
+        }
+        for (auto& t : floods)
+            t.join();
+    });
+    for (int i = 0; i < 200; ++i) {
+        auto session = MakeSession(i % 255 + 1);
+        session->Timing.NowSeconds = [] { return int64_t{0}; };
+        session->Connect(host.Port());
+        if (i % 3) std::this_thread::sleep_for(std::chrono::microseconds(200 * (i % 7)));
+        session->CloseSession();
+        session->JoinReader();
+        ASSERT_EQ(session->Count(ceSessionDisconnected), 1) << "session " << i;
+    }
+    done = true;
+    server.join();
+}
+
+} // namespace

@@ -1,0 +1,125 @@
+// A host on loopback for tests and the demo: it listens on an ephemeral port
+// of 127.0.0.1, negotiates TN5250 or TN3270 as a real host does, sends
+// scripted records, captures every byte the client sends, and misbehaves on
+// request. Tests drive each accepted connection from their own thread.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace hostsim {
+
+using Bytes = std::vector<uint8_t>;
+using std::chrono::milliseconds;
+
+enum class TProtocol { TN5250, TN3270 };
+
+// One accepted client connection. Methods run on the caller's thread; a
+// background thread receives and captures everything the client sends.
+class TSimConnection {
+public:
+    ~TSimConnection(); // closes the socket if still open
+    TSimConnection(const TSimConnection&) = delete;
+    TSimConnection& operator=(const TSimConnection&) = delete;
+
+    // The host's side of the negotiation, one answer awaited per request, in
+    // order: DO TERMINAL-TYPE, SB TERMINAL-TYPE SEND, then DO/WILL EOR and
+    // DO/WILL BINARY. False when the client does not answer in time, closes,
+    // refuses, or sends an option command that answers nothing asked (a real
+    // host drops such a client).
+    bool Negotiate(milliseconds timeout = milliseconds(5000));
+    // The terminal type the client named (empty before the negotiation).
+    std::string TerminalType() const;
+
+    // A record: IAC bytes doubled, IAC EOR appended, one send.
+    void SendRecord(const Bytes& record);
+    // Bytes exactly as given (negotiation, half records, malformed data).
+    void SendRaw(const Bytes& bytes);
+
+    // The next whole record the client sent (IAC IAC undoubled, without the
+    // IAC EOR); false on time-out or when the client closed.
+    bool ReadRecord(Bytes& record, milliseconds timeout = milliseconds(5000));
+    // Waits until the client has sent at least n bytes in all.
+    bool WaitForBytes(size_t n, milliseconds timeout = milliseconds(5000));
+    // Every byte the client sent so far, raw.
+    Bytes Captured() const;
+    // True once the client closed its side (a read returned 0 or failed).
+    bool ClientClosed() const;
+    bool WaitClientClosed(milliseconds timeout = milliseconds(5000));
+
+    // Misbehaviour.
+    void AskTerminalTypeAgain();           // a second IAC SB 24 1 IAC SE
+    void SendLongSubnegotiation(size_t n); // IAC SB, n bytes, IAC SE
+    // Sends `blocks` records of `size` bytes as fast as the socket takes
+    // them; stops early when the client goes away.
+    void Flood(size_t blocks, size_t size = 16);
+    void Close(); // closes the host's side
+
+private:
+    friend class THostSim;
+    struct TState;
+    explicit TSimConnection(int fd);
+    std::shared_ptr<TState> state_;
+};
+
+class THostSim {
+public:
+    // Listens on 127.0.0.1:port, an ephemeral port when port is 0; throws
+    // std::runtime_error when it cannot.
+    explicit THostSim(TProtocol protocol = TProtocol::TN5250, uint16_t port = 0);
+    ~THostSim(); // stops listening and closes every connection
+    THostSim(const THostSim&) = delete;
+    THostSim& operator=(const THostSim&) = delete;
+
+    uint16_t Port() const;
+    TProtocol Protocol() const;
+    // The next client connection; null on time-out.
+    std::unique_ptr<TSimConnection> Accept(milliseconds timeout = milliseconds(5000));
+
+private:
+    int listenFd_ = -1;
+    uint16_t port_ = 0;
+    TProtocol protocol_;
+    // Every connection handed out, so that the destructor can close those
+    // still open; their owners join and release them.
+    std::mutex connectionsMutex_;
+    std::vector<std::weak_ptr<TSimConnection::TState>> connections_;
+};
+
+// A recorded session: the host's blocks and the client's, in order.
+struct TTraceStep {
+    bool fromServer = false;
+    Bytes data;
+    int delayMillis = 0;
+};
+// Reads the flow format of recorded sessions ("- !server {data: HEX,
+// delayMillis: N}", "- !client {data: HEX}", "#" comments, a step may go on
+// over the next line). Throws std::runtime_error with the line number on
+// anything it cannot read.
+std::vector<TTraceStep> ParseTrace(const std::string& text);
+
+// Plays the host's side of a recorded session on a connection: sends each
+// server step (after its delay, capped by maxDelay) and, at each client step,
+// waits until the client has sent as many telnet units (one option command,
+// one subnegotiation, or one record up to IAC EOR) as the step holds, and
+// keeps what the client sent for that step; consecutive client steps are one
+// step. False when the client closes or stays silent past the timeout.
+struct TReplayResult {
+    bool completed = false;
+    std::vector<Bytes> clientSteps; // what the client sent, per run of client steps
+    std::string error;
+};
+TReplayResult Replay(TSimConnection& conn, const std::vector<TTraceStep>& steps,
+                     milliseconds stepTimeout = milliseconds(5000),
+                     milliseconds maxDelay = milliseconds(200));
+
+// Splits raw client bytes into telnet units as Replay counts them. Bytes
+// after the last whole unit (a record still without its IAC EOR) are not a
+// unit yet and are left out.
+std::vector<Bytes> SplitTelnetUnits(const Bytes& raw);
+
+} // namespace hostsim
