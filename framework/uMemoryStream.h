@@ -28,6 +28,7 @@ public:
     void write(const void* data, size_t len);
     // Copies up to len bytes from the position on and returns how many it copied.
     size_t read(void* data, size_t len);
+    void reserve(size_t n) { bytes_.reserve(n); }
     void clear() {
         bytes_.clear();
         pos_ = 0;

@@ -118,10 +118,15 @@ long TPLTelnet::SendData(const uint8_t* data, size_t len) {
               kDumpWidth, data, static_cast<int>(len), kDumpBlock);
     int error = 0;
     long sent = socket_.Send(data, len, &error);
+    if (sent < 0) lastSendErrno_.store(error);
     // A failed send ends the connection, but for a send that would block or
     // a socket that is closed already.
     if (sent < 0 && error != ENOTCONN && error != EAGAIN && error != EWOULDBLOCK) Disconnect();
     return sent;
+}
+
+std::string TPLTelnet::LastSendErrorText() const {
+    return SocketErrorText(lastSendErrno_.load(), "send");
 }
 
 long TPLTelnet::SendRecord(const uint8_t* data, size_t len) {

@@ -101,6 +101,8 @@ public:
 
     // One blocking send; the count sent, or -1.
     long SendData(const uint8_t* data, size_t len);
+    // The system's text for the last send that failed.
+    std::string LastSendErrorText() const;
     // The record with its 0xFF bytes doubled, then IAC EOR, in one send.
     long SendRecord(const uint8_t* data, size_t len);
     void SendCommand(uint8_t verb, uint8_t option);
@@ -143,6 +145,7 @@ private:
     void ReaderLeaving();
 
     TTcpSocket socket_;
+    std::atomic<int> lastSendErrno_{0};
     std::unique_ptr<TThSocketRead> reader_;
     std::atomic<bool> readerRunning_{false};
     std::mutex readerStateLock_; // orders the reader's leaving with Disconnect
@@ -150,7 +153,7 @@ private:
     std::atomic<bool> closing_{false};
     // Set by Disconnect: the rest of a block is not parsed any more.
     std::atomic<bool> parsingStopped_{false};
-    std::mutex eventLock_; // serialises events; guards disconnectedReported_
+    std::recursive_mutex eventLock_; // serialises events; guards disconnectedReported_
     bool disconnectedReported_ = false;
 
     int model_ = 2, rows_ = 24, cols_ = 80, screenSize_ = 1920;

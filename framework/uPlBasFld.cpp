@@ -152,16 +152,18 @@ void THostFields::SaveToStream(TMemoryStream& stream) {
         }
     } restore{*this, wasFiltered};
 
-    TValueWriter w(stream);
-    w.WriteInteger(TermModel);
-    w.WriteInteger(CurPos);
-    for (uint8_t c : {WinTop, WinLeft, WinBottom, WinRight, WindowMode})
-        w.WriteChar(static_cast<char>(c));
-    w.WriteListBegin();
-    MessageField->WriteData(w);
-    for (auto& f : Fields)
-        f->WriteData(w);
-    w.WriteListEnd();
+    {
+        TValueWriter w(stream);
+        w.WriteInteger(TermModel);
+        w.WriteInteger(CurPos);
+        for (uint8_t c : {WinTop, WinLeft, WinBottom, WinRight, WindowMode})
+            w.WriteChar(static_cast<char>(c));
+        w.WriteListBegin();
+        MessageField->WriteData(w);
+        for (auto& f : Fields)
+            f->WriteData(w);
+        w.WriteListEnd();
+    } // the writer's buffer reaches the stream here
     stream.setPosition(0);
 }
 

@@ -4,31 +4,59 @@
 
 void TValueWriter::WriteInteger(int32_t value) {
     if (value >= -128 && value <= 127) {
-        uint8_t out[2] = {vaInt8, static_cast<uint8_t>(value)};
-        stream_.write(out, sizeof out);
+        uint8_t* out = Reserve(2);
+        out[0] = vaInt8;
+        out[1] = static_cast<uint8_t>(value);
     } else if (value >= -32768 && value <= 32767) {
-        auto v = static_cast<uint16_t>(value);
-        uint8_t out[3] = {vaInt16, static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
-        stream_.write(out, sizeof out);
+        const auto v = static_cast<uint16_t>(value);
+        uint8_t* out = Reserve(3);
+        out[0] = vaInt16;
+        out[1] = static_cast<uint8_t>(v);
+        out[2] = static_cast<uint8_t>(v >> 8);
     } else {
-        auto v = static_cast<uint32_t>(value);
-        uint8_t out[5] = {vaInt32, static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
-                          static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
-        stream_.write(out, sizeof out);
+        const auto v = static_cast<uint32_t>(value);
+        uint8_t* out = Reserve(5);
+        out[0] = vaInt32;
+        for (int i = 0; i < 4; ++i)
+            out[1 + i] = static_cast<uint8_t>(v >> (8 * i));
     }
 }
 
 void TValueWriter::WriteString(std::string_view text) {
     if (text.size() <= 255) {
-        uint8_t head[2] = {vaString, static_cast<uint8_t>(text.size())};
-        stream_.write(head, sizeof head);
+        uint8_t* head = Reserve(2);
+        head[0] = vaString;
+        head[1] = static_cast<uint8_t>(text.size());
     } else {
-        auto n = static_cast<uint32_t>(text.size());
-        uint8_t head[5] = {vaLString, static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8),
-                           static_cast<uint8_t>(n >> 16), static_cast<uint8_t>(n >> 24)};
-        stream_.write(head, sizeof head);
+        const auto n = static_cast<uint32_t>(text.size());
+        uint8_t* head = Reserve(5);
+        head[0] = vaLString;
+        for (int i = 0; i < 4; ++i)
+            head[1 + i] = static_cast<uint8_t>(n >> (8 * i));
     }
-    stream_.write(text.data(), text.size());
+    // Short texts, the usual field, go byte by byte; longer ones in one copy.
+    if (text.size() <= 16 && count_ + text.size() <= sizeof buffer_) {
+        for (char c : text)
+            buffer_[count_++] = static_cast<uint8_t>(c);
+        return;
+    }
+    Put(text.data(), text.size());
+}
+
+void TValueWriter::Flush() {
+    if (count_ == 0) return;
+    stream_.write(buffer_, count_);
+    count_ = 0;
+}
+
+void TValueWriter::Put(const void* data, size_t len) {
+    if (count_ + len > sizeof buffer_) Flush();
+    if (len > sizeof buffer_) {
+        stream_.write(data, len);
+        return;
+    }
+    std::memcpy(buffer_ + count_, data, len);
+    count_ += len;
 }
 
 int32_t TValueReader::ReadInteger() {

@@ -23,10 +23,16 @@ enum TValueTag : uint8_t {
     vaLString = 0x0C, // 4-byte length
 };
 
-// Writes typed values at the stream's position (caller's thread).
+// Writes typed values at the stream's position, through a buffer of 4096
+// bytes that goes to the stream when it fills, on Flush and when the writer
+// ends (caller's thread).
 class TValueWriter {
 public:
     explicit TValueWriter(TMemoryStream& stream) : stream_(stream) {}
+    ~TValueWriter() { Flush(); }
+    TValueWriter(const TValueWriter&) = delete;
+    TValueWriter& operator=(const TValueWriter&) = delete;
+    void Flush();
 
     // The shortest of the three integer forms that holds the value.
     void WriteInteger(int32_t value);
@@ -38,8 +44,18 @@ public:
     void WriteListEnd() { WriteByte(vaNull); }
 
 private:
-    void WriteByte(uint8_t b) { stream_.write(&b, 1); }
+    void WriteByte(uint8_t b) { *Reserve(1) = b; }
+    // Room for n (at most the buffer's size) bytes at the end of the buffer.
+    uint8_t* Reserve(size_t n) {
+        if (count_ + n > sizeof buffer_) Flush();
+        uint8_t* at = buffer_ + count_;
+        count_ += n;
+        return at;
+    }
+    void Put(const void* data, size_t len);
     TMemoryStream& stream_;
+    uint8_t buffer_[4096];
+    size_t count_ = 0;
 };
 
 // Reads typed values from bytes someone else wrote. A tag that does not fit
