@@ -1,0 +1,275 @@
+// The exported engine interface of the 5250 library: sessions by handle,
+// screens as field-list streams, input with an attention key, notifications
+// through the caller's callback. Every function runs on the caller's
+// thread, catches everything, and reports failures as -1 with the calling
+// thread's last error text.
+#define PL_ENGINE_MODULE
+#include "PLEngineApi.h"
+
+#include <cstring>
+
+#include "ModuleLoader.h"
+#include "uHandleTable.h"
+#include "uLastError.h"
+#include "uPLIntfLogg.h"
+#include "uPLTn5250.h"
+#include "uParamItems.h"
+
+namespace {
+
+constexpr const char* kInvalidHandle = "Invalid Handle passed as parameter";
+
+// One open session: the object behind a handle.
+struct TPLTnObject {
+    explicit TPLTnObject(int handle)
+        : Handle(handle), Engine(std::make_shared<TPLTn5250>(handle)) {}
+    const int Handle;
+    const std::shared_ptr<TPLTn5250> Engine;
+    intptr_t UserData = 0;
+    TSessionCallback Callback = nullptr;
+    std::atomic<int32_t> LastResult{0};
+    // The per-session lock; the reader thread holds it while it processes
+    // a block from the host.
+    std::recursive_mutex& Lock() { return Engine->SessionLock; }
+};
+
+THandleTable<TPLTnObject>& Handles() {
+    // Never destroyed: sessions still open when the process ends are not freed.
+    static auto* table = new THandleTable<TPLTnObject>;
+    return *table;
+}
+
+const char* EventName(uint8_t event) {
+    static constexpr const char* kNames[] = {"ceSessionConnected",    "ceSessionConnectedFail",
+                                             "ceSessionDisconnected", "ceSessionDisconnectedFail",
+                                             "ceScreenChanged",       "ceKbdLocked",
+                                             "ceKbdUnlocked",         "ceIsAlive"};
+    return event < std::size(kNames) ? kNames[event] : "Evento desconocido";
+}
+
+void ReleaseHandle(const TPLTnObject& object) {
+    WriteLog(1, Format("%.4d : Seteando handle como disponible", object.Handle));
+    Handles().Release(object.Handle, &object);
+}
+
+// The bridge from a session's events to the caller's callback. The handle is
+// released once the disconnection has reached the callback.
+bool DoSessionEvent(const std::shared_ptr<TPLTnObject>& object, TSessionEvent event) {
+    WriteLog(1, Format("<--- Notificacion \"%s\" a Handle: %d", EventName(event), object->Handle));
+    bool answer = true;
+    if (object->Callback) answer = object->Callback(object->UserData, event);
+    if (event == ceSessionDisconnected) ReleaseHandle(*object);
+    return answer;
+}
+
+// The object of a handle in range; the error text for one out of range.
+std::shared_ptr<TPLTnObject> Lookup(int32_t handle) {
+    if (!THandleTable<TPLTnObject>::InRange(handle)) {
+        SetLastErrorText(kInvalidHandle);
+        return nullptr;
+    }
+    return Handles().Get(handle);
+}
+
+int32_t Fail(const std::string& text) {
+    SetLastErrorText(text);
+    return -1;
+}
+
+int32_t ApplyParams(TPLTnObject& object, const std::string& params) {
+    std::lock_guard lock(object.Lock());
+    TPLTn5250& session = *object.Engine;
+    const auto items =
+        ParseParamItems(params, {"WIN=", "TBL=", "MSG=", "TRM=", "DBG=", "PORT="}, {"PORT="});
+    for (const auto& [key, value] : items) {
+        if (key == "WIN=") {
+            session.SetWindows(EqualsIgnoreCase(value, "TRUE"));
+        } else if (key == "TBL=") {
+            session.Stream5250()->LoadTable(value);
+        } else if (key == "MSG=") {
+            session.Stream5250()->SetErrorAsMessage(EqualsIgnoreCase(value, "TRUE"));
+        } else if (key == "TRM=") {
+            if (!value.empty()) session.TermType = value;
+        } else if (key == "DBG=") {
+            int level = 0;
+            bool number = !value.empty() && value.size() <= 9;
+            for (char c : value)
+                number = number && c >= '0' && c <= '9';
+            if (number) level = std::stoi(value);
+            SetupLogs(level);
+        } else if (key == "PORT=") {
+            session.Port = value;
+        }
+    }
+    return 0;
+}
+
+int32_t GetScreenFor(int32_t handle, void* buffer, int32_t bufSize, const char* logText) {
+    auto object = Lookup(handle);
+    if (!THandleTable<TPLTnObject>::InRange(handle)) return -1;
+    WriteLog(2, Format(logText, handle));
+    if (!object) return -1;
+    if (!buffer || bufSize <= 0) return Fail("Invalid Buffer passed as parameter");
+    std::lock_guard lock(object->Lock());
+    TPLTn5250& session = *object->Engine;
+    session.SetWindows(false);
+    TMemoryStream stream;
+    session.HostFields.SaveToStream(stream);
+    // A list longer than the buffer is cut to it; the caller may ask again
+    // with a larger one.
+    const size_t n = std::min(stream.size(), static_cast<size_t>(bufSize));
+    std::memcpy(buffer, stream.data(), n);
+    return static_cast<int32_t>(n);
+}
+
+template <typename F> int32_t Guarded(F&& body) {
+    try {
+        return body();
+    } catch (const std::exception& e) {
+        return Fail(e.what());
+    } catch (...) {
+        return Fail("Unexpected error");
+    }
+}
+
+} // namespace
+
+extern "C" {
+
+int32_t Connect(const char* connStr, intptr_t userData, TSessionCallback callback) {
+    return Guarded([&]() -> int32_t {
+        WriteLog(1, "<--- Pedido de conexion ");
+        if (!connStr) return Fail("Invalid ConnStr passed as parameter");
+        WriteLog(1, "<--- Buscando handle disponible");
+        const int handle =
+            Handles().Acquire([](int h) { return std::make_shared<TPLTnObject>(h); });
+        if (handle < 0) {
+            WriteLog(1, "<--- No hay handles disponibles");
+            return Fail(kInvalidHandle);
+        }
+        WriteLog(1, Format("<--- Handle asignado: %.4d", handle));
+        auto object = Handles().Get(handle);
+        object->UserData = userData;
+        object->Callback = callback;
+        object->LastResult = 0;
+        try {
+            const std::string text = connStr;
+            const size_t semi = text.find(';');
+            if (semi != std::string::npos) {
+                WriteLog(1, Format("%.4d : Seteo de parametros: %s", handle, text.c_str()));
+                ApplyParams(*object, text);
+            }
+            TPLTn5250& session = *object->Engine;
+            session.Host = text.substr(0, semi);
+            std::weak_ptr<TPLTnObject> weak = object;
+            session.OnSessionEvent = [weak](TPLTelnet&, TSessionEvent event) {
+                auto self = weak.lock();
+                return self ? DoSessionEvent(self, event) : false;
+            };
+            session.Connect();
+            SetLastErrorText("");
+        } catch (const std::exception& e) {
+            WriteLog(1, Format("%.4d : ERROR: %s", handle, e.what()));
+            SetLastErrorText(e.what());
+            if (callback) callback(userData, ceSessionConnectedFail);
+            object->Engine->OnSessionEvent = nullptr;
+            ReleaseHandle(*object);
+            return -1;
+        }
+        return handle;
+    });
+}
+
+int32_t SetParams(int32_t handle, const char* params) {
+    return Guarded([&]() -> int32_t {
+        auto object = Lookup(handle);
+        if (!THandleTable<TPLTnObject>::InRange(handle)) return -1;
+        WriteLog(1, Format("%.4d : Seteo de parametros: %s", handle, params ? params : ""));
+        if (!object) return -1;
+        if (!params) return Fail("Invalid Params passed as parameter");
+        return ApplyParams(*object, params);
+    });
+}
+
+int32_t Disconnect(int32_t handle) {
+    return Guarded([&]() -> int32_t {
+        auto object = Lookup(handle);
+        if (!THandleTable<TPLTnObject>::InRange(handle)) return -1;
+        WriteLog(1, Format("%.4d : Pedido de desconexion", handle));
+        if (!object) return -1;
+        {
+            std::lock_guard lock(object->Lock());
+            WriteLog(3, Format("%.4d : Finalizando conexion con host...", handle));
+            object->Engine->CloseSession();
+            WriteLog(3, Format("%.4d : Desconexion con host realizada", handle));
+        }
+        // Outside the lock, which the reader may need to finish its block:
+        // once it has ended, no event reaches the caller any more.
+        object->Engine->JoinReader();
+        return 0;
+    });
+}
+
+int32_t GetScreen(int32_t handle, void* buffer, int32_t bufSize) {
+    return Guarded([&] {
+        return GetScreenFor(handle, buffer, bufSize, "%.4d : Pedido de Screen con ventanas. ");
+    });
+}
+
+int32_t GetScreenEx(int32_t handle, void* buffer, int32_t bufSize) {
+    return Guarded([&] {
+        return GetScreenFor(handle, buffer, bufSize, "%.4d : Pedido de Screen sin ventanas. ");
+    });
+}
+
+int32_t SendToScreen(int32_t handle, const char* aid, const void* fields, int32_t fieldsSize) {
+    return Guarded([&]() -> int32_t {
+        auto object = Lookup(handle);
+        if (!THandleTable<TPLTnObject>::InRange(handle)) return -1;
+        WriteLog(2, Format("%.4d : Pedido de envio de EmFields a Screen", handle));
+        if (!object) return -1;
+        if (!fields || fieldsSize < 0) return Fail("Invalid Fields passed as parameter");
+        if (!aid) return Fail("Invalid Aid passed as parameter");
+        std::lock_guard lock(object->Lock());
+        TPLTn5250& session = *object->Engine;
+        session.PutScreenInput(std::span<const uint8_t>(static_cast<const uint8_t*>(fields),
+                                                        static_cast<size_t>(fieldsSize)));
+        const int result = session.SetAid(aid);
+        WriteLog(3, Format("%.4d : Envio de EmFields al host finalizado", handle));
+        return result;
+    });
+}
+
+int32_t LastResult(int32_t handle) {
+    return Guarded([&]() -> int32_t {
+        auto object = Lookup(handle);
+        if (!THandleTable<TPLTnObject>::InRange(handle)) return -1;
+        WriteLog(2, Format("%.4d : Pedido de ultimo valor retornado", handle));
+        return object ? object->LastResult.load() : -1;
+    });
+}
+
+const char* LastErrMsg(void) {
+    return LastErrorText().c_str();
+}
+
+int32_t SendSystemRequest(int32_t handle, const char* text) {
+    return Guarded([&]() -> int32_t {
+        auto object = Lookup(handle);
+        if (!THandleTable<TPLTnObject>::InRange(handle)) return -1;
+        WriteLog(2, Format("%.4d : Pedido de Requerimiento al Sistema (SysReq)", handle));
+        if (!object) return -1;
+        std::lock_guard lock(object->Lock());
+        if (!text) return Fail("Invalid Text passed as parameter");
+        return object->Engine->SendSysReq(text);
+    });
+}
+
+} // extern "C"
+
+namespace {
+// The library's set-up when it is loaded: logging beside the module.
+__attribute__((constructor)) void LoadEngine() {
+    InitEngineLogs("Tn5250", ModuleFolderOf(reinterpret_cast<const void*>(&Connect)));
+}
+} // namespace

@@ -1,0 +1,208 @@
+// The host-field list of a 5250 screen, and pop-up window detection.
+#include <gtest/gtest.h>
+
+#include "uPLTn5250.h"
+
+namespace {
+
+class HostFields5250 : public ::testing::Test {
+protected:
+    std::shared_ptr<TPLTn5250> session = std::make_shared<TPLTn5250>(1);
+    TPLTn5250display& d = *session->Stream5250()->Display5250();
+
+    void Text(int cell, const std::string& text, uint8_t attr = 0x20) {
+        for (size_t i = 0; i < text.size(); ++i) {
+            d.Chars[cell + i] = static_cast<uint8_t>(text[i]);
+            d.Extra[cell + i] = attr;
+        }
+    }
+    // An input field whose attribute stands at cell attrCell.
+    void Field(int attrCell, int len, uint8_t ffw1, uint8_t ffw2 = 0, uint8_t attr = 0x24) {
+        auto rec = std::make_unique<TFieldFormatRec>(static_cast<uint16_t>(len));
+        rec->Row = static_cast<uint8_t>((attrCell + 1) / 80 + 1);
+        rec->Col = static_cast<uint8_t>((attrCell + 1) % 80 + 1);
+        if ((attrCell + 1) % 80 == 0 && attrCell % 80 == 79) { // attribute in column 80
+            rec->Row = static_cast<uint8_t>(attrCell / 80 + 1);
+            rec->Col = 81;
+        }
+        rec->Attribute = attr;
+        rec->FFW1 = ffw1;
+        rec->FFW2 = ffw2;
+        d.AddField(std::move(rec));
+    }
+    const THostBasicField* FieldAt(int pos1) {
+        for (auto& f : session->HostFields.Fields)
+            if (f->Pos == pos1) return f.get();
+        return nullptr;
+    }
+};
+
+TEST_F(HostFields5250, ScreenWithoutAttributesIsOneProtectedFieldPerRow) {
+    Text(0, "SIGN ON   ");
+    Text(81, "X");
+    session->GenHostFields();
+    const auto& list = session->HostFields;
+    ASSERT_EQ(list.Fields.size(), 24u);
+    EXPECT_EQ(list.Fields[0]->Data, "SIGN ON");
+    EXPECT_EQ(list.Fields[0]->Len, 80);
+    EXPECT_EQ(list.Fields[1]->Pos, 81);
+    EXPECT_EQ(list.Fields[1]->Row, 2);
+    EXPECT_EQ(list.Fields[1]->Col, 1);
+    EXPECT_EQ(list.Fields[1]->Data, " X");
+    EXPECT_TRUE(list.Fields[1]->GetAttr().Has(attProtected));
+    EXPECT_EQ(list.TermModel, 3179);
+    EXPECT_EQ(list.WindowMode, 0);
+}
+
+TEST_F(HostFields5250, FormatWordsGiveTheirFlags) {
+    struct Case {
+        uint8_t ffw1, ffw2;
+        TFieldAttribute has, hasNot;
+    } cases[] = {
+        {0x48,
+         0x00,
+         {attUnProtected, attModified, attAlphanumericShift, attNoAdjust},
+         {attProtected}},
+        {0x4B, 0x00, {attUnProtected, attModified, attNumericOnly}, {attAlphanumericShift}},
+        {0x40, 0x05, {attRightZero}, {attRightBlank, attMandatoryFill, attNoAdjust}},
+        {0x40, 0x06, {attRightBlank}, {attRightZero}},
+        {0x40, 0x07, {attMandatoryFill, attUnProtected}, {}},
+        {0x40, 0xE8, {attAutoEnter, attFieldExitRequired, attMonoCase, attMandatory}, {}},
+        {0x47, 0x00, {attSignedNumeric}, {}},
+        {0x60, 0x00, {attByPass, attProtected}, {attUnProtected}},
+    };
+    for (auto& c : cases) {
+        d.Clear();
+        Field(159, 10, c.ffw1, c.ffw2);
+        session->GenHostFields();
+        const THostBasicField* f = FieldAt(161);
+        ASSERT_NE(f, nullptr);
+        const uint32_t got = f->GetAttr().ToInt();
+        EXPECT_EQ(got & c.has.ToInt(), c.has.ToInt())
+            << std::hex << int(c.ffw1) << " " << int(c.ffw2);
+        EXPECT_EQ(got & c.hasNot.ToInt(), 0u) << std::hex << int(c.ffw1) << " " << int(c.ffw2);
+    }
+}
+
+TEST_F(HostFields5250, ScreenAttributeGivesEabOrHidesTheField) {
+    Field(159, 5, 0x40, 0, 0x27);
+    Field(239, 5, 0x40, 0, 0x22);
+    session->GenHostFields();
+    const THostBasicField* hidden = FieldAt(161);
+    ASSERT_NE(hidden, nullptr);
+    EXPECT_TRUE(hidden->GetAttr().Has(attNonDisplay));
+    EXPECT_TRUE(hidden->GetAttr().Has(attInvisible));
+    EXPECT_FALSE(hidden->GetAttr().Has(attDisplay));
+    const THostBasicField* red = FieldAt(241);
+    ASSERT_NE(red, nullptr);
+    EXPECT_EQ(red->Eab, 0x38);
+}
+
+TEST_F(HostFields5250, CursorGoesToTheFirstInputFieldWhenTheHostLeftItHome) {
+    Field(84, 5, 0x40);
+    Field(400, 5, 0x40);
+    session->GenHostFields();
+    EXPECT_EQ(session->HostFields.CurPos, 85);
+    d.SetCursorPos(401);
+    session->GenHostFields();
+    EXPECT_EQ(session->HostFields.CurPos, 401);
+}
+
+TEST_F(HostFields5250, BypassFieldStaysProtectedButIsNotedFirst) {
+    Field(84, 5, 0x60);
+    Field(400, 5, 0x40);
+    session->GenHostFields();
+    EXPECT_EQ(session->HostFields.CurPos, 85);
+}
+
+TEST_F(HostFields5250, AttributeInColumnEightyStartsTheNextRow) {
+    Field(79, 10, 0x40);
+    session->GenHostFields();
+    const THostBasicField* f = FieldAt(81);
+    ASSERT_NE(f, nullptr) << "the continuation field takes row 2";
+    EXPECT_TRUE(f->GetAttr().Has(attUnProtected));
+    EXPECT_EQ(f->Row, 2);
+    EXPECT_EQ(f->Col, 1);
+}
+
+TEST_F(HostFields5250, ErrorTextBecomesTheMessageField) {
+    session->Stream5250()->ErrorText = "CPF0001 Wrong password   ";
+    session->GenHostFields();
+    const THostBasicField& m = *session->HostFields.MessageField;
+    EXPECT_EQ(m.Row, 24);
+    EXPECT_EQ(m.Col, 2);
+    EXPECT_EQ(m.Eab, 0x40);
+    EXPECT_EQ(m.Data, "CPF0001 Wrong password");
+    EXPECT_EQ(m.Len, 25);
+}
+
+// A bordered window: rows 4..12, columns 10..50, with a blue border
+// attribute down its left and right edges.
+void DrawWindow(TPLTn5250display& d, int top, int left, int bottom, int right, uint8_t border) {
+    auto put = [](TPLTndisplay::TPlane& plane, int cell, uint8_t value) {
+        if (cell >= 0 && cell < TPLTn5250display::kCells) plane[static_cast<size_t>(cell)] = value;
+    };
+    for (int r = top; r <= bottom; ++r) {
+        put(d.Chars, r * 80 + left, 0x01);
+        put(d.Extra, r * 80 + left + 1, border);
+        put(d.Chars, r * 80 + right - 2, 0x01);
+        put(d.Extra, r * 80 + right - 1, border);
+    }
+    d.SetWinTop(static_cast<int16_t>(top));
+    d.SetWinLeft(static_cast<int16_t>(left));
+    d.SetWinBottom(static_cast<int16_t>(bottom));
+    d.SetWinRight(static_cast<int16_t>(right));
+}
+
+TEST_F(HostFields5250, BorderedWindowGivesAWindowRelativeList) {
+    DrawWindow(d, 4, 10, 12, 50, 0x3A);
+    Field(6 * 80 + 14, 8, 0x40);
+    session->SetWindows(true);
+    const auto& list = session->HostFields;
+    EXPECT_EQ(list.WindowMode, 1);
+    EXPECT_EQ(d.WindowFound, 1);
+    EXPECT_EQ(list.WinTop, 5);
+    EXPECT_EQ(list.WinLeft, 13);
+    for (auto& f : list.Fields) {
+        EXPECT_GE(f->Row, 2);
+        EXPECT_LE(f->Col, 2 + 80);
+    }
+    session->SetWindows(false);
+    EXPECT_EQ(session->HostFields.WindowMode, 0);
+    EXPECT_EQ(d.WinTop(), 0);
+    EXPECT_EQ(d.WinRight(), 79);
+}
+
+TEST_F(HostFields5250, DegenerateAreasAreNoWindow) {
+    struct Rect {
+        int t, l, b, r;
+    } rects[] = {{4, 10, 5, 50},  {4, 10, 12, 15}, {12, 10, 4, 50},
+                 {4, 50, 12, 10}, {0, 0, 0, 0},    {23, 0, 23, 79}};
+    for (auto rc : rects) {
+        d.Clear();
+        DrawWindow(d, std::min(rc.t, rc.b), std::min(rc.l, rc.r), std::max(rc.t, rc.b),
+                   std::max(rc.l, rc.r), 0x3A);
+        d.SetWinTop(static_cast<int16_t>(rc.t));
+        d.SetWinLeft(static_cast<int16_t>(rc.l));
+        d.SetWinBottom(static_cast<int16_t>(rc.b));
+        d.SetWinRight(static_cast<int16_t>(rc.r));
+        session->SetWindows(true);
+        EXPECT_EQ(session->HostFields.WindowMode, 0)
+            << rc.t << "," << rc.l << "," << rc.b << "," << rc.r;
+    }
+}
+
+TEST_F(HostFields5250, ColumnMarkersAtTheRightEdgeNeverReadPastTheScreen) {
+    // The host addressed column 80 only, on the last rows: the rectangle
+    // grows past the bottom when the markers move it.
+    d.ColumnMarkers[79] = 1;
+    d.ColumnMarkers[3] = 1;
+    d.SetWinTop(22);
+    d.SetWinBottom(23);
+    d.SetWinLeft(3);
+    d.SetWinRight(79);
+    session->SetWindows(true);
+    EXPECT_EQ(session->HostFields.WindowMode, 0);
+}
+
+} // namespace
