@@ -20,6 +20,13 @@ size_t DataSizeFor(uint16_t length) {
 TFieldFormatRec::TFieldFormatRec(uint16_t length)
     : Length(length), Data(DataSizeFor(length), kBlank) {}
 
+void TFieldFormatRec::Reset(uint16_t length) {
+    FFW1 = FFW2 = FCW1 = FCW2 = Attribute = Row = Col = EndRow = EndCol = 0;
+    RowsSpanned = Modified = 0;
+    Length = length;
+    Data.assign(DataSizeFor(length), kBlank); // keeps the text's room
+}
+
 void TFieldFormatRec::FitData() {
     Data.resize(DataSizeFor(Length), kBlank);
 }
@@ -63,7 +70,7 @@ void TPLTn5250display::Clear() {
     std::fill_n(FieldMap.begin(), cells, 0);
     // The map names no field any more: the records go without a walk over their cells.
     for (auto& f : fields_)
-        f.reset();
+        if (f) Retire(std::move(f));
     lowestFree_ = 1;
     SetCursorPos(0);
 }
@@ -108,6 +115,20 @@ void TPLTn5250display::AddField(std::unique_ptr<TFieldFormatRec> rec) {
     if (slot != 0) fields_[slot] = std::move(rec);
 }
 
+void TPLTn5250display::Retire(std::unique_ptr<TFieldFormatRec> rec) {
+    // Only records of ordinary size are kept, so the spares stay small.
+    if (rec && spare_.size() < kSlots && rec->Data.capacity() <= 2 * TFieldFormatRec::kMinData)
+        spare_.push_back(std::move(rec));
+}
+
+std::unique_ptr<TFieldFormatRec> TPLTn5250display::NewField(uint16_t length) {
+    if (spare_.empty()) return std::make_unique<TFieldFormatRec>(length);
+    std::unique_ptr<TFieldFormatRec> rec = std::move(spare_.back());
+    spare_.pop_back();
+    rec->Reset(length);
+    return rec;
+}
+
 void TPLTn5250display::RemoveFieldAt(int pos) {
     const int first = pos + 1;
     if (!InScreen(first)) return;
@@ -118,6 +139,11 @@ void TPLTn5250display::RemoveField(int slot) {
     if (slot < 1 || slot > kSlots || !fields_[slot]) return;
     std::unique_ptr<TFieldFormatRec> rec = std::move(fields_[slot]);
     lowestFree_ = std::min(lowestFree_, slot);
+    struct RetireOnExit {
+        TPLTn5250display& display;
+        std::unique_ptr<TFieldFormatRec>& rec;
+        ~RetireOnExit() { display.Retire(std::move(rec)); }
+    } retire{*this, rec};
     // A later field may have taken over some of these cells; they stay its own.
     const int first = std::max(0, rec->Start());
     const int last = std::min(rec->Start() + rec->Length, CellCount());

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "uPLTndisplay.h"
 
@@ -37,6 +38,8 @@ struct TFieldFormatRec {
 
     // First data position, (Row - 1) * 80 + (Col - 1); may lie outside the screen.
     int Start() const { return (Row - 1) * 80 + (Col - 1); }
+    // Every value back to its start, for a field of this length.
+    void Reset(uint16_t length);
     // Resizes Data for the current Length (never below kMinData).
     void FitData();
 };
@@ -73,6 +76,10 @@ public:
     // same place replaces the old one. With the table full the cells are
     // still drawn but no record is kept.
     void AddField(std::unique_ptr<TFieldFormatRec> rec);
+    // A blank record for a field about to be added, reusing one of the
+    // records the display let go of (a screen defines its fields again and
+    // again; this spares the allocations).
+    std::unique_ptr<TFieldFormatRec> NewField(uint16_t length);
     // Pos is a start-attribute position: the field that begins after it goes.
     void RemoveFieldAt(int pos);
     void RemoveField(int slot);
@@ -95,4 +102,6 @@ private:
     int16_t winWidth_ = 1, winHeight_ = 1;
     std::array<std::unique_ptr<TFieldFormatRec>, kSlots + 1> fields_; // [0] unused
     int lowestFree_ = 1;                                              // no slot below it is free
+    std::vector<std::unique_ptr<TFieldFormatRec>> spare_; // records let go of, for NewField
+    void Retire(std::unique_ptr<TFieldFormatRec> rec);
 };

@@ -114,7 +114,7 @@ void TPLTn5250stream::RestoreScreen(TByteReader& in) {
         WriteLog(9, Format("Hay %d fields para recuperar", count));
         d->ClearFields();
         for (int i = 0; i < count && in.remaining() >= kRecordHead; ++i) {
-            auto f = std::make_unique<TFieldFormatRec>();
+            auto f = d->NewField(0);
             f->FFW1 = in.byte();
             f->FFW2 = in.byte();
             f->FCW1 = in.byte();

@@ -229,7 +229,7 @@ void TPLTn5250stream::StartOfField(TByteReader& in) {
     const int row0 = curAddr_ / kCols;
     const int col0 = curAddr_ % kCols;
     NoteAddress(row0, col0);
-    auto rec = std::make_unique<TFieldFormatRec>(length);
+    auto rec = Display5250()->NewField(length);
     rec->FFW1 = ffw1;
     rec->FFW2 = ffw2;
     rec->FCW1 = fcw1;

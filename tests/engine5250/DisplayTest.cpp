@@ -143,4 +143,19 @@ TEST(Display5250, LongFieldDataHoldsItsWholeLengthCappedAtTheScreen) {
     EXPECT_EQ(h.d().Chars[80 + 399], 'z');
 }
 
+TEST(Display5250, ReusedFieldRecordsComeBackBlank) {
+    TReplyHarness h;
+    auto f = h.d().NewField(10);
+    f->Row = 3, f->Col = 5, f->Attribute = 0x24, f->FFW1 = 0x48;
+    h.d().AddField(std::move(f));
+    h.d().PutFieldData(2 * 80 + 4, "SECRET");
+    h.d().Clear();
+    auto again = h.d().NewField(20);
+    EXPECT_EQ(again->Modified, 0);
+    EXPECT_EQ(again->FFW1, 0);
+    EXPECT_EQ(again->Row, 0);
+    EXPECT_EQ(again->Length, 20);
+    EXPECT_EQ(again->Data, std::string(257, ' ')) << "no text of the earlier field";
+}
+
 } // namespace
