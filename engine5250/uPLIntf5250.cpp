@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "ModuleLoader.h"
+#include "uEngineCalls.h"
 #include "uHandleTable.h"
 #include "uLastError.h"
 #include "uPLIntfLogg.h"
@@ -16,8 +17,6 @@
 #include "uParamItems.h"
 
 namespace {
-
-constexpr const char* kInvalidHandle = "Invalid Handle passed as parameter";
 
 // One open session: the object behind a handle.
 struct TPLTnObject {
@@ -62,18 +61,12 @@ bool DoSessionEvent(const std::shared_ptr<TPLTnObject>& object, TSessionEvent ev
     return answer;
 }
 
-// The object of a handle in range; the error text for one out of range.
 std::shared_ptr<TPLTnObject> Lookup(int32_t handle) {
-    if (!THandleTable<TPLTnObject>::InRange(handle)) {
-        SetLastErrorText(kInvalidHandle);
-        return nullptr;
-    }
-    return Handles().Get(handle);
+    return LookupHandle(Handles(), handle);
 }
 
 int32_t Fail(const std::string& text) {
-    SetLastErrorText(text);
-    return -1;
+    return FailWith(text);
 }
 
 int32_t ApplyParams(TPLTnObject& object, const std::string& params) {
@@ -123,13 +116,7 @@ int32_t GetScreenFor(int32_t handle, void* buffer, int32_t bufSize, const char* 
 }
 
 template <typename F> int32_t Guarded(F&& body) {
-    try {
-        return body();
-    } catch (const std::exception& e) {
-        return Fail(e.what());
-    } catch (...) {
-        return Fail("Unexpected error");
-    }
+    return GuardedCall(std::forward<F>(body));
 }
 
 } // namespace
