@@ -248,6 +248,11 @@ void TPLTn5250stream::StartOfField(TByteReader& in) {
     if (d->Cursor() == 0 && (ffw1 & 0x0F) != 0) SetCursor((curAddr_ + 1) % d->CellCount());
 
     d->AddField(std::move(rec));
+    // The field's attribute is the screen attribute of the characters that
+    // follow it, as an attribute byte is: text the host writes into a new
+    // field keeps the field's colour and underline.
+    curAttr_ = attr;
+    curExtra_ = attr;
     if (++curAddr_ >= d->CellCount()) curAddr_ = 0;
 }
 

@@ -287,6 +287,21 @@ TEST(StartOfField, AttributeInColumnEightyStartsTheFieldOnTheNextRow) {
     EXPECT_EQ(rig.display().FieldMap[240], 1);
 }
 
+TEST(StartOfField, TextWrittenIntoANewFieldKeepsTheFieldsAttribute) {
+    TStreamRig rig;
+    // A green attribute byte, then an underlined field that the host fills
+    // with two nulls and a letter.
+    Bytes r = Wtd();
+    r.insert(r.end(), {0x11, 0x06, 0x30, 0x20, 0x11, 0x06, 0x34, 0x1D, 0x40, 0x20, 0x24, 0x00, 0x0A,
+                       0x00, 0x00, 0xC1});
+    rig.Run(r);
+    auto& d = rig.display();
+    const int first = 5 * 80 + 52; // row 6, column 53
+    for (int c = first; c < first + 3; ++c)
+        EXPECT_EQ(d.Extra[c], 0x24) << c;
+    EXPECT_EQ(d.Chars[first + 2], 'A');
+}
+
 TEST(StartOfField, FieldAfterTextStartsAtTheCurrentAddress) {
     TStreamRig rig;
     rig.Run(Cat({Wtd(), {0x11, 5, 10}, rig.Host("AB"), {0x1D, 0x24, 0x00, 0x03}, rig.Host("xyz")}));

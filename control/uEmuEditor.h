@@ -1,0 +1,130 @@
+// The editing engine of the host emulator view: the cursor, typing into the
+// host's input fields under each field's attributes, the local function keys,
+// hexadecimal entry, pasting, the input inhibit and collecting the modified
+// fields for an attention key. It works on the view's cells and talks to the
+// view through TEmuEditorHost. Plain C++; user-interface thread.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "uPlBasFld.h"
+#include "uPleStyle.h"
+#include "uScreenCells.h"
+
+// A refused key that the user is to be told about (invalid hexadecimal digits).
+class EEmuEditorError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// What the editor needs from the view that holds it.
+class TEmuEditorHost {
+public:
+    // Which host's typing rules apply after a character: none without a binding.
+    enum class TRules { None, Tn3270, Tn5250 };
+
+    virtual void InvalidateCell(int col, int row) = 0;
+    virtual void PaintCells() = 0;
+    // The field lists of the live screen; null when there are none.
+    virtual THostFields* GetFields() = 0;
+    virtual THostFields* GetInputFields() = 0;
+    virtual bool IsConnected() = 0;
+    virtual TRules Rules() = 0;
+    // Before an attention key is acted on; false stops it.
+    virtual bool AidKeyPressed(const std::string& aidName) = 0;
+    // An attention key that the editor let through, to go to the host.
+    virtual void SendAid(const std::string& aidName) = 0;
+    // The current host screen is to be fetched and shown again.
+    virtual void RestoreScreen() = 0;
+    // The cursor address was set: place the caret.
+    virtual void CursorPlaced(int address) = 0;
+    virtual void InputInhibitChanged() = 0;
+    virtual void InsertModeChanged() = 0;
+
+protected:
+    ~TEmuEditorHost() = default;
+};
+
+class TEmuEditor {
+public:
+    static constexpr const char* kXLock = "X-LOCK";
+    static constexpr const char* kHexFirstError = "Invalid hexa key. Valid ranges are 4..9 , A..F";
+    static constexpr const char* kHexSecondError = "Invalid hexa key. Valid ranges are 0..9 , A..F";
+
+    TEmuEditor(TScreenCells& cells, const THostViewport& viewport, TEmuEditorHost& host);
+
+    // Cursor: an address 0..1919; values outside are taken onto the screen.
+    int CursorAddress() const { return cursor_; }
+    void SetCursorAddress(int address);
+    // To (address mod 1920), wrapped or clamped into the viewport.
+    void MoveCursor(int address, bool wrap);
+    void CursorAdvance() { MoveCursor(cursor_ + 1, true); }
+    void CellClick(int col, int row);
+
+    bool InsertMode() const { return insertMode_; }
+    void SetInsertMode(bool on);
+
+    const std::string& InhibitReason() const { return inhibitReason_; }
+    bool Inhibited() const { return !inhibitReason_.empty(); }
+    void SetInputInhibit(const std::string& reason);
+    bool InputInhibitEnabled = true;
+    bool HostBusy = false;
+
+    bool HexMode() const { return hexMode_; }
+    int HexCount() const { return hexCount_; }
+    bool SwallowNextChar() const { return swallowNextChar_; }
+
+    // The field of a cell (an attribute cell gives the field after it), or null.
+    THostBasicField* FieldAt(int address) const;
+    bool CanEditCell(int col, int row, bool report);
+    bool PutChar(uint8_t ch, int col, int row);
+    // One typed character (8-bit code). Throws EEmuEditorError for an
+    // invalid hexadecimal digit.
+    void KeyPress(uint8_t ch);
+    // A local function key by its key-map name; alt is the Alt modifier.
+    void LocalFunction(std::string_view name, bool alt = false);
+    void InsertShift();
+    void DeleteChar(int col, int row);
+    void NextField();
+    void PriorField();
+    void NextLine();
+
+    // An attention key: true when it is to go to the host (and then sent).
+    bool DoAidKey(const std::string& aidName);
+    void CollectModifiedFields();
+    // Pasted text as character codes (Unicode code points).
+    void PasteText(std::u32string_view text);
+
+private:
+    static bool Eligible(const THostBasicField* field);
+    int Col(int address) const { return address % TScreenCells::kCols; }
+    int Row(int address) const { return address / TScreenCells::kCols; }
+    int16_t IndexAt(int address) const;
+    bool IsAttribute(int address) const;
+    // Whether the address is the first data cell of an input field that a
+    // field movement from the cursor may land on.
+    bool IsFieldStart(int address, int16_t index) const;
+    // The cells of the field that holds the address: first and last data
+    // cells, both -1 when the address is in no field's data.
+    struct TSpan {
+        int First = -1, Last = -1;
+    };
+    TSpan FieldSpan(int address) const;
+    void MarkModified(THostBasicField& field);
+    void EraseToEndOfField();
+    void TypedNextCell(int typed, int16_t typedIndex, const THostBasicField& typedField);
+
+    TScreenCells& cells_;
+    const THostViewport& viewport_;
+    TEmuEditorHost& host_;
+    int cursor_ = 0;
+    bool insertMode_ = false;
+    std::string inhibitReason_;
+    bool hexMode_ = false;
+    int hexCount_ = 0;
+    char hexDigit1_ = 0;
+    char hexDigit2_ = 0;
+    bool swallowNextChar_ = false;
+};
