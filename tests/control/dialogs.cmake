@@ -1,0 +1,8 @@
+# The connection dialogs: their models without a display.
+corvalen_add_test(connmodel_tests SOURCES ConnSettingsTest.cpp ConnListTest.cpp
+                  LIBS corvalen_connmodel)
+
+# The thin Qt dialogs, offscreen. ConnDialogTest.cpp has its own main, which
+# creates the QApplication.
+corvalen_add_test(conndialog_tests SOURCES ConnDialogTest.cpp
+                  LIBS corvalen_conndialogs Qt6::Widgets)
