@@ -47,11 +47,3 @@ TEST(EmuMessages, PostedFromAnotherThreadArriveInTheEventLoopInOrder) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    // No display is needed, nor wanted, for these tests.
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

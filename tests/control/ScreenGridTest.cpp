@@ -112,10 +112,3 @@ TEST(ScreenGridPrint, FullScreenPrintsToAPdfFile) {
     EXPECT_EQ(std::string(head, 4), "%PDF");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
-}

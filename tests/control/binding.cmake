@@ -29,5 +29,5 @@ add_dependencies(binding_tests PLTn5250 FakeEngine FakeEngineNoSetParams FakeEng
 set_target_properties(binding_tests PROPERTIES BUILD_RPATH ${CMAKE_BINARY_DIR}/bin)
 
 corvalen_add_test(binding_qt_tests
-  SOURCES EmuMessagesTest.cpp
+  SOURCES EmuMessagesTest.cpp ${CMAKE_SOURCE_DIR}/tests/support/QtTestMain.cpp
   LIBS corvalen_emumessages Qt6::Widgets)

@@ -2,7 +2,6 @@
 corvalen_add_test(connmodel_tests SOURCES ConnSettingsTest.cpp ConnListTest.cpp
                   LIBS corvalen_connmodel)
 
-# The thin Qt dialogs, offscreen. ConnDialogTest.cpp has its own main, which
-# creates the QApplication.
-corvalen_add_test(conndialog_tests SOURCES ConnDialogTest.cpp
+# The thin Qt dialogs, offscreen; QtTestMain creates the QApplication.
+corvalen_add_test(conndialog_tests SOURCES ConnDialogTest.cpp ${CMAKE_SOURCE_DIR}/tests/support/QtTestMain.cpp
                   LIBS corvalen_conndialogs Qt6::Widgets)

@@ -7,7 +7,7 @@ corvalen_add_test(emueditor_tests SOURCES EmuEditorTest.cpp LIBS corvalen_emuedi
 # Not run under ThreadSanitizer: the events cross threads inside Qt, whose
 # own locking the sanitizer cannot see (the binding's threading is tested
 # without Qt in binding_tests).
-corvalen_add_test(emulator_tests SOURCES HostEmulatorTest.cpp
+corvalen_add_test(emulator_tests SOURCES HostEmulatorTest.cpp ${CMAKE_SOURCE_DIR}/tests/support/QtTestMain.cpp
                   LIBS corvalen_emulator corvalen_hostsim Qt6::Widgets)
 add_dependencies(emulator_tests PLTn5250)
 target_compile_definitions(emulator_tests PRIVATE
