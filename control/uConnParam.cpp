@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "uCfgConnDlg.h"
+#include "uCodeTableEditor.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ TFConParam::TFConParam(TDialogs& dialogs, QWidget* parent)
       }) {
     setObjectName(QStringLiteral("FConParam"));
     setWindowTitle(QStringLiteral("Connections properties"));
+    settings_->EditTable = MakeTableEditorHook(dialogs);
 
     lvConn = new QTreeWidget;
     lvConn->setObjectName(QStringLiteral("lvConn"));

@@ -128,6 +128,12 @@ TEST(ConnParamDlg, OkAfterDeletingEveryRowEmptiesTheList) {
     EXPECT_TRUE(list.empty());
 }
 
+TEST(ConnParamDlg, ModifyTableOpensTheCodeTableEditor) {
+    TFakeDialogs dialogs;
+    TFConParam dlg(dialogs);
+    EXPECT_TRUE(static_cast<bool>(dlg.SettingsDialog().EditTable));
+}
+
 TEST(ConnParamDlg, CancelLeavesTheCallersList) {
     TFakeDialogs dialogs;
     TFConParam dlg(dialogs);
