@@ -178,6 +178,10 @@ void THostEmulator::SetComApi(TPLComApi* api) {
         if (auto t = target.lock()) t->Post();
     };
     LoadKeyMapFor(api->ConnectionType, api->ModulePath());
+    // The host's first screen may have come before the view was attached
+    // (a fast host, or a module that reports it inside Connect): fetch the
+    // screen the binding holds now, once the event loop runs.
+    PostEmuMessage(this, WM_EMU_SCREENUPDATE);
 }
 
 bool THostEmulator::Attached() const {
