@@ -8,7 +8,7 @@ target_link_libraries(corvalen_connmodel PUBLIC corvalen_framework corvalen_plat
 # The common dialogs behind their one injectable interface.
 add_library(corvalen_dialogs STATIC uDialogs.cpp)
 target_include_directories(corvalen_dialogs PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(corvalen_dialogs PUBLIC Qt6::Widgets)
+target_link_libraries(corvalen_dialogs PUBLIC Qt6::Widgets Qt6::PrintSupport)
 
 # "&Modify table" opens the code-table editor.
 add_library(corvalen_conndialogs STATIC uCfgConnDlg.cpp uConnParam.cpp)

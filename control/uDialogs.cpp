@@ -7,6 +7,8 @@
 #include <QFontDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
 
 namespace {
 
@@ -113,4 +115,14 @@ bool TQtDialogs::ChooseFont(TFontChoice& font) {
     font.Underline = chosen.underline();
     font.StrikeOut = chosen.strikeOut();
     return true;
+}
+
+bool TQtDialogs::PrintDialog(QPrinter& printer) {
+    QPrintDialog dialog(&printer, Parent());
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool TQtDialogs::PrinterSetup(QPrinter& printer) {
+    QPageSetupDialog dialog(&printer, Parent());
+    return dialog.exec() == QDialog::Accepted;
 }

@@ -6,6 +6,7 @@
 
 #include <string>
 
+class QPrinter;
 class QWidget;
 
 enum class TMsgKind { Information, Warning, Error, Confirmation };
@@ -43,6 +44,11 @@ public:
     virtual bool SaveFileName(const TFileDialogOptions& options, std::string& fileName) = 0;
     // True when a font was chosen; font holds the start font and then the choice.
     virtual bool ChooseFont(TFontChoice& font) = 0;
+    // The print dialog and the printer set-up dialog over the printer they
+    // configure; true when confirmed. Cancelled unless a dialogs object
+    // shows them.
+    virtual bool PrintDialog(QPrinter&) { return false; }
+    virtual bool PrinterSetup(QPrinter&) { return false; }
 };
 
 // The real dialogs, parented to the active modal dialog or else to parent.
@@ -57,6 +63,8 @@ public:
     bool OpenFileName(const TFileDialogOptions& options, std::string& fileName) override;
     bool SaveFileName(const TFileDialogOptions& options, std::string& fileName) override;
     bool ChooseFont(TFontChoice& font) override;
+    bool PrintDialog(QPrinter& printer) override;
+    bool PrinterSetup(QPrinter& printer) override;
 
 private:
     QWidget* Parent() const;

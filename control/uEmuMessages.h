@@ -5,6 +5,8 @@
 
 #include <QEvent>
 
+#include <string>
+
 class QObject;
 
 inline constexpr QEvent::Type WM_EMU_SCREENUPDATE = static_cast<QEvent::Type>(1459); // to the view
@@ -19,3 +21,17 @@ static_assert(WM_EMU_SCREENUPDATE >= QEvent::User && WM_EMU_HOSTBUSY <= QEvent::
 // Queues the message for the receiver's thread; QCoreApplication::postEvent
 // makes this safe from any thread.
 void PostEmuMessage(QObject* receiver, QEvent::Type message);
+
+// A message that carries a text to the user-interface thread (the error text
+// of a disconnection), so that no field is shared with the posting thread.
+class TEmuTextEvent : public QEvent {
+public:
+    TEmuTextEvent(QEvent::Type message, std::string text)
+        : QEvent(message), Text(std::move(text)) {}
+    const std::string Text;
+};
+
+// Queues the message with its text; any thread.
+void PostEmuMessage(QObject* receiver, QEvent::Type message, std::string text);
+// The text a message carries; empty for one posted without.
+std::string EmuMessageText(const QEvent& event);

@@ -70,10 +70,15 @@ TModuleHandle LoadModule(const std::string& nameOrPath, std::string* error) {
 
     // Module names were written for a file system that ignores case, so a
     // path finds its file in its folder whatever the spelling. A bare name is
-    // left to the system's library search.
+    // looked for first in the program's folder, where the Windows loader's
+    // search begins and where the modules are installed, then left to the
+    // system's library search.
     if (name.find('/') != std::string::npos) {
         const std::string folder = FolderOf(name);
         const std::string found = FindNoCase(folder, std::string_view(name).substr(folder.size()));
+        if (!found.empty()) name = folder + found;
+    } else if (const std::string folder = FolderOf(ReadLink("/proc/self/exe")); !folder.empty()) {
+        const std::string found = FindNoCase(folder, name);
         if (!found.empty()) name = folder + found;
     }
 

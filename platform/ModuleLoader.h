@@ -1,8 +1,9 @@
 // Loading modules (shared libraries) at run time, as the system expects of it:
 // a path finds its file in its folder without regard to case, a name written
-// with ".dll" means the same name with ".so", a bare name goes through the
-// system's library search, and a loaded module is never unmapped, since its
-// threads may still run.
+// with ".dll" means the same name with ".so", a bare name is looked for in the
+// program's folder (without regard to case) and then through the system's
+// library search, and a loaded module is never unmapped, since its threads
+// may still run.
 #pragma once
 
 #include <string>

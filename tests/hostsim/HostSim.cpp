@@ -213,6 +213,18 @@ bool TSimConnection::Negotiate(milliseconds timeout) {
                        {{WILL, OPT_BINARY}, {DO, OPT_BINARY}}, false, deadline);
 }
 
+bool TSimConnection::AskOption(uint8_t verb, uint8_t option, std::array<uint8_t, 2>& answer,
+                               milliseconds timeout) {
+    TState& st = *state_;
+    if (!st.Send({IAC, verb, option})) return false;
+    std::unique_lock lock(st.mutex);
+    const auto answered = [&] { return st.options.size() > st.optionsExamined; };
+    st.changed.wait_for(lock, timeout, [&] { return answered() || st.readerEnded; });
+    if (!answered()) return false;
+    answer = st.options[st.optionsExamined++];
+    return true;
+}
+
 std::string TSimConnection::TerminalType() const {
     std::lock_guard lock(state_->mutex);
     return state_->terminalType;

@@ -4,6 +4,7 @@
 // request. Tests drive each accepted connection from their own thread.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -34,6 +35,12 @@ public:
     bool Negotiate(milliseconds timeout = milliseconds(5000));
     // The terminal type the client named (empty before the negotiation).
     std::string TerminalType() const;
+    // An option request of the host's own outside that sequence, such as the
+    // DO TN3270E with which a TN3270 host opens: sends IAC verb option and
+    // gives the client's next option command as `answer` (verb, option),
+    // which Negotiate then takes as answered. False when none comes in time.
+    bool AskOption(uint8_t verb, uint8_t option, std::array<uint8_t, 2>& answer,
+                   milliseconds timeout = milliseconds(5000));
 
     // A record: IAC bytes doubled, IAC EOR appended, one send.
     void SendRecord(const Bytes& record);

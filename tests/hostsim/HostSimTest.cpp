@@ -193,6 +193,28 @@ TEST_F(HostSimTest, NegotiationFailsAsARealHostDoes) {
     }
 }
 
+TEST_F(HostSimTest, OwnOptionRequestTakesTheNextAnswerOutOfTheNegotiation) {
+    Connect();
+    std::vector<TExchange> script = {
+        {{0xFF, 0xFD, 0x28}, {0xFF, 0xFC, 0x28}},
+        {kDoTerminalType, kWillTerminalType},
+        {kSendTerminalType, kTerminalTypeIs},
+        {kDoWillEor, {0xFF, 0xFB, 0x19, 0xFF, 0xFD, 0x19}},
+        {kDoWillBinary, {0xFF, 0xFB, 0x00, 0xFF, 0xFD, 0x00}},
+    };
+    std::jthread client([&] { RunClientScript(*client_, script, false); });
+    std::array<uint8_t, 2> answer{};
+    ASSERT_TRUE(conn_->AskOption(0xFD, 0x28, answer, kWait));
+    EXPECT_EQ(answer, (std::array<uint8_t, 2>{0xFC, 0x28}));
+    EXPECT_TRUE(conn_->Negotiate(kWait)) << "the refusal counted as an unasked option command";
+    client.join();
+
+    Connect();
+    const auto start = steady_clock::now();
+    EXPECT_FALSE(conn_->AskOption(0xFD, 0x28, answer, 100ms)) << "a silent client answered";
+    EXPECT_LT(Since(start), 3000ms);
+}
+
 // -------------------------------------------------------------------- records
 
 TEST_F(HostSimTest, ReadRecordUndoublesIacAndSplitsAtEorAcrossSegments) {

@@ -16,7 +16,7 @@ namespace hostsim {
 namespace telnet {
 constexpr uint8_t IAC = 0xFF, DONT = 0xFE, DO = 0xFD, WONT = 0xFC, WILL = 0xFB, SB = 0xFA,
                   SE = 0xF0, EOR = 0xEF;
-constexpr uint8_t OPT_BINARY = 0x00, OPT_TERMINAL_TYPE = 0x18, OPT_EOR = 0x19;
+constexpr uint8_t OPT_BINARY = 0x00, OPT_TERMINAL_TYPE = 0x18, OPT_EOR = 0x19, OPT_TN3270E = 0x28;
 constexpr uint8_t TT_IS = 0x00, TT_SEND = 0x01;
 } // namespace telnet
 

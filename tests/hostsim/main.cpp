@@ -1,11 +1,14 @@
 // hostsim: a TN5250 host on 127.0.0.1 for the demo and for trying a client by
 // hand. Serves one connection at a time until SIGTERM or SIGINT.
 //
-//   hostsim [--port N] [--replay FILE] [--max-delay MS] [--step-timeout MS]
+//   hostsim [--port N] [--replay FILE | --demo | --demo-from FILE]
+//           [--max-delay MS] [--step-timeout MS]
 //
-// Without --replay it negotiates, sends one sign-on screen and shows every
+// Without a mode it negotiates, sends one sign-on screen and shows every
 // record the client sends; with --replay it plays the host's side of a
-// recorded session. It prints "PORT=<n>" on standard output once it listens.
+// recorded session. --demo serves a sign-on screen and a menu and answers
+// every ENTER; --demo-from does the same with the screens of a recorded
+// session. It prints "PORT=<n>" on standard output once it listens.
 #include <pthread.h>
 #include <signal.h>
 
@@ -19,6 +22,7 @@
 #include <string>
 #include <thread>
 
+#include "DemoSession.h"
 #include "HostSim.h"
 
 using namespace hostsim;
@@ -28,6 +32,8 @@ namespace {
 struct TOptions {
     uint16_t port = 0;
     std::string replayFile;
+    bool demo = false;
+    std::string demoFrom; // a recorded session whose screens the demo shows
     milliseconds maxDelay{200};
     // A person types at the other end, so a step may wait a long time.
     milliseconds stepTimeout{600'000};
@@ -47,65 +53,6 @@ std::string Hex(const Bytes& bytes) {
     return out;
 }
 
-// Text in the host's code page (EBCDIC 037) for the letters, digits and
-// marks the built-in screen uses.
-Bytes Ebcdic(std::string_view text) {
-    Bytes out;
-    for (char c : text) {
-        if (c >= 'A' && c <= 'I')
-            out.push_back(static_cast<uint8_t>(0xC1 + c - 'A'));
-        else if (c >= 'J' && c <= 'R')
-            out.push_back(static_cast<uint8_t>(0xD1 + c - 'J'));
-        else if (c >= 'S' && c <= 'Z')
-            out.push_back(static_cast<uint8_t>(0xE2 + c - 'S'));
-        else if (c >= 'a' && c <= 'i')
-            out.push_back(static_cast<uint8_t>(0x81 + c - 'a'));
-        else if (c >= 'j' && c <= 'r')
-            out.push_back(static_cast<uint8_t>(0x91 + c - 'j'));
-        else if (c >= 's' && c <= 'z')
-            out.push_back(static_cast<uint8_t>(0xA2 + c - 's'));
-        else if (c >= '0' && c <= '9')
-            out.push_back(static_cast<uint8_t>(0xF0 + c - '0'));
-        else if (c == '.')
-            out.push_back(0x4B);
-        else if (c == ':')
-            out.push_back(0x7A);
-        else
-            out.push_back(0x40);
-    }
-    return out;
-}
-
-// A sign-on screen: a title, "User" and "Password" with an input field each
-// (the second one not shown), the cursor in the first, and a read request.
-Bytes SignOnScreen() {
-    Bytes r = {0x00, 0x00, 0x12, 0xA0, 0x00, 0x00, 0x04, 0x00, 0x00, 0x03, // header, Put/Get
-               0x04, 0x40,                                                 // clear unit
-               0x04, 0x11, 0x00, 0x18};                                    // write to display
-    auto text = [&](uint8_t row, uint8_t col, uint8_t attribute, std::string_view s) {
-        r.insert(r.end(), {0x11, row, col, attribute}); // set buffer address, attribute
-        Bytes e = Ebcdic(s);
-        r.insert(r.end(), e.begin(), e.end());
-        r.push_back(0x20); // back to normal
-    };
-    auto field = [&](uint8_t row, uint8_t col, uint8_t attribute, uint8_t length) {
-        // Start of field: format word, attribute, length; then its blank content.
-        r.insert(r.end(), {0x11, row, col, 0x1D, 0x40, 0x00, attribute, 0x00, length});
-        r.insert(r.end(), length, 0x00);
-    };
-    text(1, 30, 0x22, "Sign On");
-    text(3, 48, 0x20, "Host simulator");
-    text(6, 17, 0x20, "User  . . . . . . . . .");
-    field(6, 52, 0x24, 10);
-    text(7, 17, 0x20, "Password  . . . . . . .");
-    field(7, 52, 0x27, 10);
-    r.insert(r.end(), {0x13, 6, 53});            // insert cursor
-    r.insert(r.end(), {0x04, 0x52, 0x00, 0x00}); // read modified fields
-    r[0] = static_cast<uint8_t>(r.size() >> 8);
-    r[1] = static_cast<uint8_t>(r.size());
-    return r;
-}
-
 bool ParseArgs(int argc, char** argv, TOptions& options) {
     auto number = [](const char* text, long max) -> std::optional<long> {
         char* end = nullptr;
@@ -113,8 +60,14 @@ bool ParseArgs(int argc, char** argv, TOptions& options) {
         if (*text == '\0' || *end != '\0' || value < 0 || value > max) return std::nullopt;
         return value;
     };
+    int modes = 0;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
+        if (arg == "--demo") {
+            options.demo = true;
+            ++modes;
+            continue;
+        }
         if (i + 1 >= argc) return false;
         const char* value = argv[++i];
         if (arg == "--port") {
@@ -123,6 +76,11 @@ bool ParseArgs(int argc, char** argv, TOptions& options) {
             options.port = static_cast<uint16_t>(*n);
         } else if (arg == "--replay") {
             options.replayFile = value;
+            ++modes;
+        } else if (arg == "--demo-from") {
+            options.demo = true;
+            options.demoFrom = value;
+            ++modes;
         } else if (arg == "--max-delay" || arg == "--step-timeout") {
             auto n = number(value, 86'400'000);
             if (!n) return false;
@@ -131,7 +89,7 @@ bool ParseArgs(int argc, char** argv, TOptions& options) {
             return false;
         }
     }
-    return true;
+    return modes <= 1;
 }
 
 std::atomic<bool> stopping{false};
@@ -149,7 +107,13 @@ void ShowClientRecords(TSimConnection& conn) {
     }
 }
 
-void Serve(TSimConnection& conn, const TOptions& options, const std::vector<TTraceStep>& steps) {
+void Serve(TSimConnection& conn, const TOptions& options, const std::vector<TTraceStep>& steps,
+           const std::vector<Bytes>& demoScreens) {
+    if (options.demo) {
+        ServeDemo(
+            conn, demoScreens, [] { return stopping.load(); }, Log);
+        return;
+    }
     if (!options.replayFile.empty()) {
         TReplayResult result = Replay(conn, steps, options.stepTimeout, options.maxDelay);
         if (!result.completed) {
@@ -168,30 +132,48 @@ void Serve(TSimConnection& conn, const TOptions& options, const std::vector<TTra
     ShowClientRecords(conn);
 }
 
+// The file's text, or none when it cannot be read.
+std::optional<std::string> ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return std::nullopt;
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     TOptions options;
     if (!ParseArgs(argc, argv, options)) {
-        std::cerr << "usage: hostsim [--port N] [--replay FILE] [--max-delay MS]"
-                     " [--step-timeout MS]\n";
+        std::cerr << "usage: hostsim [--port N] [--replay FILE | --demo | --demo-from FILE]"
+                     " [--max-delay MS] [--step-timeout MS]\n";
         return 2;
     }
     std::vector<TTraceStep> steps;
-    if (!options.replayFile.empty()) {
-        std::ifstream file(options.replayFile, std::ios::binary);
-        if (!file) {
-            Log("cannot read " + options.replayFile);
+    const std::string& traceFile = options.demo ? options.demoFrom : options.replayFile;
+    if (!traceFile.empty()) {
+        const auto text = ReadFile(traceFile);
+        if (!text) {
+            Log("cannot read " + traceFile);
             return 2;
         }
-        std::ostringstream text;
-        text << file.rdbuf();
         try {
-            steps = ParseTrace(text.str());
+            steps = ParseTrace(*text);
         } catch (const std::exception& e) {
-            Log(options.replayFile + ": " + e.what());
+            Log(traceFile + ": " + e.what());
             return 2;
         }
+    }
+    std::vector<Bytes> demoScreens;
+    if (options.demo) {
+        demoScreens = traceFile.empty() ? std::vector<Bytes>{SignOnScreen(), MenuScreen()}
+                                        : ScreensOfTrace(steps);
+        if (demoScreens.empty()) {
+            Log(traceFile + ": the recorded session shows no screen");
+            return 2;
+        }
+        Log("demo with " + std::to_string(demoScreens.size()) + " screens");
     }
 
     // Signals go to one thread that waits for them; every other thread
@@ -229,7 +211,7 @@ int main(int argc, char** argv) {
         // A signal between Accept and here found no connection to close.
         if (stopping) conn->Close();
         Log("client connected");
-        Serve(*conn, options, steps);
+        Serve(*conn, options, steps, demoScreens);
         {
             std::lock_guard lock(activeMutex);
             active = nullptr;

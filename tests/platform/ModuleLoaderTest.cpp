@@ -37,6 +37,20 @@ TEST(ModuleLoaderTest, ExactSpellingWinsOverAnotherCase) {
     std::filesystem::remove_all(dir);
 }
 
+TEST(ModuleLoaderTest, BareNameIsFoundBesideTheProgramWhateverTheCase) {
+    // The connection types name their modules bare ("PLTN5250.dll"); the
+    // system's library search alone knows neither this folder nor the case.
+    std::string error;
+    TModuleHandle exact = LoadModule(kBinDir + "/log32.so", &error);
+    ASSERT_NE(exact, nullptr) << error;
+    for (const char* spelling : {"log32.so", "LOG32.dll"}) {
+        TModuleHandle module = LoadModule(spelling, &error);
+        EXPECT_EQ(module, exact) << spelling << ": " << error;
+        UnloadModule(module);
+    }
+    UnloadModule(exact);
+}
+
 TEST(ModuleLoaderTest, FailureGivesTheLoadersErrorText) {
     std::string error;
     EXPECT_EQ(LoadModule("corvalen-no-such-module.dll", &error), nullptr);

@@ -1,0 +1,261 @@
+// The exported engine interface of the 3270 library: sessions by handle,
+// screens as field-list streams, input with an attention key, notifications
+// through the caller's callback. Every function runs on the caller's
+// thread, catches everything, and reports failures as -1 with the calling
+// thread's last error text.
+#define PL_ENGINE_MODULE
+#include "PLEngineApi.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include "ModuleLoader.h"
+#include "uEngineCalls.h"
+#include "uHandleTable.h"
+#include "uLastError.h"
+#include "uPLIntfLogg.h"
+#include "uPLTn3270.h"
+#include "uParamItems.h"
+
+namespace {
+
+constexpr const char* kNoHandles = "No hay handles disponibles";
+
+// One open session: the object behind a handle. The session's own lock
+// (TPLTelnet::SessionLock), which the reader thread holds while it
+// processes a block from the host, keeps the display and the field list
+// apart from GetScreen and SendToScreen.
+struct TPLTnObject {
+    explicit TPLTnObject(int handle)
+        : Handle(handle), Engine(std::make_shared<TPLTn3270>(handle)) {}
+    // A session still open when its object goes is closed first; its
+    // disconnection no longer finds the object, so the handle is not
+    // released twice.
+    ~TPLTnObject() {
+        try {
+            if (Engine->Connected() && !Engine->Closing()) Engine->CloseSession();
+        } catch (...) {}
+    }
+    TPLTnObject(const TPLTnObject&) = delete;
+    TPLTnObject& operator=(const TPLTnObject&) = delete;
+
+    const int Handle;
+    const std::shared_ptr<TPLTn3270> Engine;
+    intptr_t UserData = 0;
+    TSessionCallback Callback = nullptr;
+    std::atomic<int32_t> LastResult{0};
+    std::recursive_mutex& Lock() { return Engine->SessionLock; }
+};
+
+using THandles = THandleTable<TPLTnObject>;
+
+THandles& Handles() {
+    // Never destroyed: sessions still open when the process ends are not freed.
+    static auto* table = new THandles;
+    return *table;
+}
+
+const char* EventName(uint8_t event) {
+    static constexpr const char* kNames[] = {"ceSessionConnected",    "ceSessionConnectedFail",
+                                             "ceSessionDisconnected", "ceSessionDisconnectedFail",
+                                             "ceScreenChanged",       "ceKbdLocked",
+                                             "ceKbdUnlocked"};
+    return event < std::size(kNames) ? kNames[event] : "Evento desconocido";
+}
+
+void ReleaseHandle(const TPLTnObject& object) {
+    WriteLog(1, Format("%.4d : Seteando handle como disponile", object.Handle));
+    Handles().Release(object.Handle, &object);
+}
+
+// The bridge from a session's events to the caller's callback. The slot is
+// emptied once the disconnection has reached the callback; the object itself
+// lives on while a call or the closing still holds it.
+bool DoSessionEvent(const std::shared_ptr<TPLTnObject>& object, TSessionEvent event) {
+    WriteLog(1, Format("<--- Notificacion \"%s\" a Handle: %d", EventName(event), object->Handle));
+    bool answer = true;
+    if (object->Callback) answer = object->Callback(object->UserData, event);
+    if (event == ceSessionDisconnected) ReleaseHandle(*object);
+    return answer;
+}
+
+std::shared_ptr<TPLTnObject> Lookup(int32_t handle) {
+    return LookupHandle(Handles(), handle);
+}
+
+int LogLevelValue(const std::string& value) {
+    bool number = !value.empty() && value.size() <= 9;
+    for (char c : value)
+        number = number && c >= '0' && c <= '9';
+    return number ? std::stoi(value) : 0;
+}
+
+void ApplyParams(TPLTnObject& object, const std::string& params) {
+    std::lock_guard lock(object.Lock());
+    TPLTn3270& session = *object.Engine;
+    const std::vector<std::string> keys = {"TBL=", "TRM=", "DBG=", "PORT=", "DEV="};
+    // Each value runs to its ";"; only DBG= and DEV= lose their blanks.
+    for (const auto& [key, raw] : ParseParamItems(params, keys, keys)) {
+        if (key == "TBL=") {
+            session.Stream3270()->LoadTable(raw);
+        } else if (key == "TRM=") {
+            // An empty item keeps the terminal type: a host refuses an empty one.
+            if (!raw.empty()) session.TermType = raw;
+        } else if (key == "DBG=") {
+            SetupLogs(LogLevelValue(TrimBlanks(raw)));
+        } else if (key == "PORT=") {
+            session.Port = raw;
+        } else if (key == "DEV=") {
+            session.SetDeviceName(TrimBlanks(raw));
+        }
+    }
+}
+
+int32_t GetScreenFor(int32_t handle, void* buffer, int32_t bufSize) {
+    auto object = Lookup(handle);
+    if (!THandles::InRange(handle)) return -1;
+    WriteLog(2, Format("%.4d : Pedido de Screen", handle));
+    if (!object) return -1;
+    if (!buffer || bufSize <= 0) return FailWith("Invalid Buffer passed as parameter");
+    TMemoryStream stream;
+    {
+        std::lock_guard lock(object->Lock());
+        object->Engine->HostFields.SaveToStream(stream);
+    }
+    // A list longer than the buffer is cut to it; the caller may ask again
+    // with a larger one.
+    const size_t n = std::min(stream.size(), static_cast<size_t>(bufSize));
+    std::memcpy(buffer, stream.data(), n);
+    return static_cast<int32_t>(n);
+}
+
+} // namespace
+
+extern "C" {
+
+int32_t Connect(const char* connStr, intptr_t userData, TSessionCallback callback) {
+    return GuardedCall([&]() -> int32_t {
+        WriteLog(1, "<--- Pedido de conexion ");
+        if (!connStr) return FailWith("Invalid ConnStr passed as parameter");
+        WriteLog(1, "<--- Buscando handle disponible");
+        const int handle =
+            Handles().Acquire([](int h) { return std::make_shared<TPLTnObject>(h); });
+        if (handle < 0) {
+            WriteLog(1, "<--- No hay handles disponibles");
+            return FailWith(kNoHandles);
+        }
+        WriteLog(1, Format("<--- Handle asignado: %d", handle));
+        auto object = Handles().Get(handle);
+        object->UserData = userData;
+        object->Callback = callback;
+        object->LastResult = 0;
+        try {
+            const std::string text = connStr;
+            const size_t semi = text.find(';');
+            if (semi != std::string::npos) {
+                WriteLog(1, Format("%.4d : Seteo de parametros: %s", handle, text.c_str()));
+                ApplyParams(*object, text);
+            }
+            TPLTn3270& session = *object->Engine;
+            session.Host = text.substr(0, semi);
+            std::weak_ptr<TPLTnObject> weak = object;
+            session.OnSessionEvent = [weak](TPLTelnet&, TSessionEvent event) {
+                auto self = weak.lock();
+                return self ? DoSessionEvent(self, event) : false;
+            };
+            session.Connect();
+            SetLastErrorText("");
+        } catch (const std::exception& e) {
+            WriteLog(1, Format("%.4d : ERROR: %s", handle, e.what()));
+            SetLastErrorText(e.what());
+            if (callback) callback(userData, ceSessionConnectedFail);
+            object->Engine->OnSessionEvent = nullptr;
+            ReleaseHandle(*object);
+            return -1;
+        }
+        return handle;
+    });
+}
+
+int32_t SetParams(int32_t handle, const char* params) {
+    return GuardedCall([&]() -> int32_t {
+        auto object = Lookup(handle);
+        if (!THandles::InRange(handle)) return -1;
+        WriteLog(1, Format("%.4d : Seteo de parametros: %s", handle, params ? params : ""));
+        if (!object) return -1;
+        if (!params) return FailWith("Invalid Params passed as parameter");
+        ApplyParams(*object, params);
+        return 0;
+    });
+}
+
+int32_t Disconnect(int32_t handle) {
+    return GuardedCall([&]() -> int32_t {
+        auto object = Lookup(handle);
+        if (!THandles::InRange(handle)) return -1;
+        WriteLog(1, Format("%.4d : Pedido de desconexion", handle));
+        if (!object) return -1;
+        {
+            std::lock_guard lock(object->Lock());
+            WriteLog(3, Format("%.4d : Finalizando conexion con host...", handle));
+            object->Engine->CloseSession();
+            WriteLog(3, Format("%.4d : Desconexion con host realizada", handle));
+        }
+        // Outside the lock, which the reader may need to finish its block:
+        // once it has ended, no event reaches the caller any more.
+        object->Engine->JoinReader();
+        return 0;
+    });
+}
+
+int32_t GetScreen(int32_t handle, void* buffer, int32_t bufSize) {
+    return GuardedCall([&] { return GetScreenFor(handle, buffer, bufSize); });
+}
+
+int32_t GetScreenEx(int32_t handle, void* buffer, int32_t bufSize) {
+    return GuardedCall([&] { return GetScreenFor(handle, buffer, bufSize); });
+}
+
+int32_t SendToScreen(int32_t handle, const char* aid, const void* fields, int32_t fieldsSize) {
+    return GuardedCall([&]() -> int32_t {
+        auto object = Lookup(handle);
+        if (!THandles::InRange(handle)) return -1;
+        WriteLog(2, Format("%.4d : Pedido de envio de HostFields a Screen", handle));
+        if (!object) return -1;
+        if (!fields || fieldsSize < 0) return FailWith("Invalid Fields passed as parameter");
+        if (!aid) return FailWith("Invalid aid key");
+        std::lock_guard lock(object->Lock());
+        TPLTn3270& session = *object->Engine;
+        session.PutScreenInput(std::span<const uint8_t>(static_cast<const uint8_t*>(fields),
+                                                        static_cast<size_t>(fieldsSize)));
+        const int result = session.SetAid(aid);
+        WriteLog(3, Format("%.4d : Envio de HostFields al host finalizado", handle));
+        return result;
+    });
+}
+
+int32_t LastResult(int32_t handle) {
+    return GuardedCall([&]() -> int32_t {
+        // Unlike the other calls, a handle out of range leaves the error text.
+        if (!THandles::InRange(handle)) return -1;
+        auto object = Handles().Get(handle);
+        WriteLog(2, Format("%.4d : Pedido de ultimo valor retornado", handle));
+        return object ? object->LastResult.load() : -1;
+    });
+}
+
+const char* LastErrMsg(void) {
+    return LastErrorText().c_str();
+}
+
+} // extern "C"
+
+namespace {
+// The library's set-up when it is loaded: logging beside the module.
+__attribute__((constructor)) void LoadEngine() {
+    InitEngineLogs("Tn3270", ModuleFolderOf(reinterpret_cast<const void*>(&Connect)));
+}
+} // namespace

@@ -1,0 +1,123 @@
+// The host-field list of a 3270 screen: one field per run of cells after a
+// field attribute, split at row ends, with flags from the 3270 attribute.
+#include <algorithm>
+
+#include "uPLIntfLogg.h"
+#include "uPLTn3270.h"
+
+namespace {
+
+// Host fields describe the 24 x 80 screen of model 2, the only one asked for.
+constexpr int kCols = 80;
+constexpr int kCells = 1920;
+
+TFieldAttribute FieldAttribute(uint8_t a) {
+    TFieldAttribute f;
+    f.Include(a & 0x20 ? attProtected : attUnProtected);
+    f.Include(a & 0x10 ? attNumeric : attAlphanumeric);
+    if ((a & 0x0C) == 0x0C) {
+        f.Include(attInvisible);
+        f.Include(attNonDisplay);
+    } else if (a & 0x04) {
+        f.Include(attNormal);
+        f.Include(attDisplay);
+    } else if (a & 0x08) {
+        f.Include(attHigh);
+        f.Include(attDisplay);
+    } else {
+        f.Include(attNormal);
+        f.Include(attDisplay);
+    }
+    f.Include(a & 0x01 ? attModified : attNonModified);
+    return f;
+}
+
+// Builds the list cell by cell; positions are 1-based, as the fields'.
+class TFieldBuilder {
+public:
+    TFieldBuilder(const TPLTn3270display& display, THostFields& list)
+        : display_(display), list_(list) {}
+
+    void Open(int pos, TFieldAttribute attr) {
+        auto field = std::make_unique<THostBasicField>();
+        field->Pos = static_cast<int16_t>(pos);
+        field->SetAttr(attr);
+        current_ = field.get();
+        list_.Add(std::move(field));
+    }
+
+    // Ends the current field before cell k; a field with no cells goes.
+    void Close(int k) {
+        if (!current_) return;
+        THostBasicField* f = current_;
+        current_ = nullptr;
+        const int len = k - f->Pos;
+        if (len <= 0) {
+            if (!list_.Fields.empty() && list_.Fields.back().get() == f) list_.Fields.pop_back();
+            return;
+        }
+        f->Len = static_cast<int16_t>(len);
+        const auto first = display_.Chars.begin() + (f->Pos - 1);
+        std::string text(first, first + len);
+        std::replace(text.begin(), text.end(), '\0', ' ');
+        f->SetData(text);
+        f->Col = static_cast<uint8_t>((f->Pos - 1) % kCols + 1);
+        f->Row = static_cast<uint8_t>((f->Pos - 1) / kCols + 1);
+        f->Eab = static_cast<char>(display_.Extra[static_cast<size_t>(f->Pos - 1)]);
+    }
+
+    // The attributes a continuation on the next row carries.
+    TFieldAttribute CurrentAttr() const {
+        if (current_) return current_->GetAttr();
+        return {attProtected, attNumeric, attNormal, attNonDisplay, attNonModified};
+    }
+
+private:
+    const TPLTn3270display& display_;
+    THostFields& list_;
+    THostBasicField* current_ = nullptr;
+};
+
+// What the log shows of a field's text: a hidden field's as asterisks.
+std::string LoggedData(const THostBasicField& f) {
+    if (f.GetAttr().Has(attNonDisplay)) return std::string(f.Data.size(), '*');
+    return f.Data;
+}
+
+} // namespace
+
+void TPLTn3270::GenHostFields() {
+    WriteLog(6, Format("%.4d : Generando HostFields", SessionId));
+    const TPLTn3270display& d = *Stream3270()->Display3270();
+    const int cells = std::min(kCells, d.Size());
+    HostFields = THostFields();
+    TFieldBuilder fields(d, HostFields);
+    for (int k = 1; k <= cells; ++k) {
+        if (d.IsFieldAttribute(k - 1) && k < cells) {
+            fields.Close(k);
+            fields.Open(k + 1, FieldAttribute(d.GetFieldAttribute(k - 1)));
+        } else if (k == 1) {
+            // The field that wraps round from the screen's end, or the
+            // whole unformatted screen.
+            uint8_t a = d.GetFieldAttribute(0);
+            if (a == 0x18) a = 0x02;
+            fields.Open(1, FieldAttribute(a));
+        } else if (k % kCols == 1) {
+            // A field never spans rows: the next row goes on with its flags,
+            // taken before the closing may drop the field.
+            const TFieldAttribute attr = fields.CurrentAttr();
+            fields.Close(k);
+            fields.Open(k, attr);
+        }
+    }
+    // An attribute in the last cell starts no field: its data begins at cell 1.
+    fields.Close(d.IsFieldAttribute(cells - 1) ? cells : cells + 1);
+    HostFields.CurPos = static_cast<int16_t>(d.Cursor());
+    if (LogWanted(5)) {
+        for (const auto& f : HostFields.Fields)
+            WriteLog(5, Format("Col:%.2d - Row:%.2d - Len:%.2d - Pos:%.4d - Data:%s", f->Col,
+                               f->Row, f->Len, f->Pos, LoggedData(*f).c_str()));
+        WriteLog(5, Format("CurPos:%4d", HostFields.CurPos));
+    }
+    RaiseEvent(ceScreenChanged);
+}

@@ -1,0 +1,144 @@
+// The inbound records the 3270 engine builds (Read Modified, Read Buffer,
+// the query reply) and the structured fields of Write Structured Field.
+#include <string>
+
+#include "PLError.h"
+#include "uPLTn3270stream.h"
+
+namespace {
+
+// The 6-bit code of each value 0..63 in a 12-bit buffer address.
+constexpr uint8_t kAddressCodes[64] = {
+    0x40, 0xC1, 0xC2, 0xC3, 0xC4, 0xC5, 0xC6, 0xC7, 0xC8, 0xC9, 0x4A, 0x4B, 0x4C, 0x4D, 0x4E, 0x4F,
+    0x50, 0xD1, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6, 0xD7, 0xD8, 0xD9, 0x5A, 0x5B, 0x5C, 0x5D, 0x5E, 0x5F,
+    0x60, 0x61, 0xE2, 0xE3, 0xE4, 0xE5, 0xE6, 0xE7, 0xE8, 0xE9, 0x6A, 0x6B, 0x6C, 0x6D, 0x6E, 0x6F,
+    0xF0, 0xF1, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF8, 0xF9, 0x7A, 0x7B, 0x7C, 0x7D, 0x7E, 0x7F,
+};
+
+constexpr uint8_t kSbaOrder = 0x11;
+constexpr uint8_t kSfOrder = 0x1D;
+
+// Structured-field identifiers.
+constexpr uint8_t kReadPartition = 0x01, kOutbound3270DS = 0x40;
+constexpr uint8_t kQueryOperation = 0x02, kQueryPartition = 0xFF;
+
+bool IsShortRead(uint8_t aid) {
+    return aid == aid3270::PA1 || aid == aid3270::PA2 || aid == aid3270::PA3 ||
+           aid == aid3270::Clear;
+}
+
+} // namespace
+
+void TPLTn3270stream::EncodeBufferAddress(int address, uint8_t out[2]) {
+    out[0] = kAddressCodes[(address >> 6) & 0x3F];
+    out[1] = kAddressCodes[address & 0x3F];
+}
+
+void TPLTn3270stream::BeginReply(bool withCursor) {
+    reply_.clear();
+    reply_.push_back(PendingAid);
+    if (!withCursor) return;
+    uint8_t cursor[2];
+    EncodeBufferAddress(Display()->Cursor(), cursor);
+    reply_.insert(reply_.end(), cursor, cursor + 2);
+}
+
+void TPLTn3270stream::SendModifiedFields() {
+    SetStatus("SENDING");
+    const TPLTn3270display& d = *Display3270();
+    const bool shortRead = IsShortRead(PendingAid);
+    BeginReply(!shortRead);
+    if (shortRead) {
+        Send(reply_);
+        return;
+    }
+    const int first = d.FindNextField(0);
+    if (first == -1) {
+        for (int c = 0; c < d.Size(); ++c)
+            if (d.Chars[c] != 0) reply_.push_back(ToEbcdic(d.Chars[c]));
+        Send(reply_);
+        return;
+    }
+    // The reply grows as it needs: a screen of adjacent modified attribute
+    // cells takes three bytes a cell, more than the usual reply room.
+    for (int f = first; f != -1; f = d.FindNextField(f + 1)) {
+        if (!d.IsFieldModified(f)) continue;
+        const int data = d.Next(f);
+        uint8_t address[2];
+        EncodeBufferAddress(data, address);
+        reply_.push_back(kSbaOrder);
+        reply_.insert(reply_.end(), address, address + 2);
+        for (int c = data; !d.IsFieldAttribute(c); c = d.Next(c))
+            if (d.Chars[c] != 0) reply_.push_back(ToEbcdic(d.Chars[c]));
+    }
+    Send(reply_);
+}
+
+void TPLTn3270stream::ReadBuffer() {
+    const TPLTn3270display& d = *Display3270();
+    BeginReply(true);
+    for (int c = 0; c < d.Size(); ++c) {
+        if (d.IsFieldAttribute(c)) {
+            reply_.push_back(kSfOrder);
+            reply_.push_back(d.GetFieldAttribute(c));
+        } else {
+            reply_.push_back(ToEbcdic(d.Chars[c]));
+        }
+    }
+    Send(reply_);
+}
+
+std::vector<uint8_t> TPLTn3270stream::BuildQueryReply() const {
+    const TPLTndisplay& d = *Display();
+    const auto cols = static_cast<uint8_t>(d.Cols());
+    const auto rows = static_cast<uint8_t>(d.Rows());
+    const auto sizeHigh = static_cast<uint8_t>(d.Size() >> 8);
+    const auto sizeLow = static_cast<uint8_t>(d.Size());
+    return {aid3270::StructuredField,
+            // Color: eight pairs, green by default, each colour as itself.
+            0x00, 0x16, 0x81, 0x86, 0x00, 0x08, 0x00, 0xF4, 0xF1, 0xF1, 0xF2, 0xF2, 0xF3, 0xF3,
+            0xF4, 0xF4, 0xF5, 0xF5, 0xF6, 0xF6, 0xF7, 0xF7,
+            // Highlighting: default, blink, reverse, underscore.
+            0x00, 0x0D, 0x81, 0x87, 0x04, 0x00, 0xF0, 0xF1, 0xF1, 0xF2, 0xF2, 0xF4, 0xF4,
+            // Usable Area: 12/14-bit addressing, the screen in cells, the buffer size.
+            0x00, 0x17, 0x81, 0x81, 0x01, 0x00, 0x00, cols, 0x00, rows, 0x00, 0x00, 0x02, 0x00,
+            0x89, 0x00, 0x02, 0x00, 0x85, 0x09, 0x10, sizeHigh, sizeLow,
+            // Character Sets: one descriptor.
+            0x00, 0x10, 0x81, 0x85, 0x00, 0x00, 0x09, 0x10, 0x00, 0x00, 0x00, 0x00, 0x03, 0x00,
+            0x00, 0x00};
+}
+
+void TPLTn3270stream::ProcessStructuredFields(std::span<const uint8_t> data) {
+    TByteReader in(data);
+    while (!in.atEnd()) {
+        if (in.remaining() < 3) throw EPLError("WSF too small");
+        const size_t left = in.remaining();
+        const uint16_t length = in.u16be();
+        const uint8_t id = in.byte();
+        // A length past the record would read bytes the host never sent.
+        if (length > left) throw EPLError("WSF length beyond record");
+        const auto body = in.take(length >= 3 ? length - 3u : 0u);
+        switch (id) {
+        case kReadPartition:
+            if (length < 5) throw EPLError("WSF-RP too small");
+            if (body[1] != kQueryOperation) throw EPLError("WSF-RP not a query op");
+            if (body[0] != kQueryPartition) throw EPLError("WSF-RP invalid PID");
+            Send(BuildQueryReply());
+            break;
+        case kOutbound3270DS: {
+            if (length < 5) throw EPLError("WSF-OBDS too small");
+            if (body[0] != 0x00) throw EPLError("WSF-OBDS invalid PID");
+            const uint8_t command = body[1];
+            if (command != 0xF1 && command != 0xF5 && command != 0x7E && command != 0x6F)
+                throw EPLError("WSF-OBDS unsupported");
+            // Interpreted where it stands: a field longer than the reply
+            // buffer needs no copy.
+            TByteReader write(body.subspan(2));
+            ProcessWrite(LocalCommand(command), write);
+            break;
+        }
+        default:
+            throw EPLError("unsupported WFS ID: " + std::to_string(id));
+        }
+    }
+}

@@ -1,0 +1,389 @@
+// The stream's construction, the command of each record, the write commands
+// with their control character, and the orders and data of a write.
+#include "uPLTn3270stream.h"
+
+#include <memory>
+
+#include "PLError.h"
+
+namespace {
+
+// Orders inside a write.
+enum : uint8_t {
+    kProgramTab = 0x05,
+    kGraphicEscape = 0x08,
+    kSetBufferAddress = 0x11,
+    kEraseUnprotectedToAddress = 0x12,
+    kInsertCursor = 0x13,
+    kNewLine = 0x15,
+    kStartField = 0x1D,
+    kSetAttribute = 0x28,
+    kStartFieldExtended = 0x29,
+    kModifyField = 0x2C,
+    kRepeatToAddress = 0x3C,
+};
+
+// Attribute types of SA and SFE.
+enum : uint8_t { kTypeHighlight = 0x41, kTypeColour = 0x42, kTypeFieldAttribute = 0xC0 };
+
+// Write control character bits.
+constexpr uint8_t kWccResetMdt = 0x01, kWccKeyboardRestore = 0x02;
+
+} // namespace
+
+TPLTn3270stream::TPLTn3270stream(int sessionId, int rows, int cols)
+    : TPLTnStream(sessionId, rows, cols) {
+    SetDisplay(std::make_unique<TPLTn3270display>(sessionId, rows, cols));
+    reply_.reserve(static_cast<size_t>(rows * cols * 2 + 21));
+}
+
+uint8_t TPLTn3270stream::LocalCommand(uint8_t code) {
+    switch (code) {
+    case 0xF1:
+        return cmd3270::Write;
+    case 0xF5:
+        return cmd3270::EraseWrite;
+    case 0x7E:
+        return cmd3270::EraseWriteAlternate;
+    case 0x6F:
+        return cmd3270::EraseAllUnprotected;
+    case 0xF2:
+        return cmd3270::ReadBuffer;
+    case 0xF6:
+        return cmd3270::ReadModified;
+    case 0xF3:
+        return cmd3270::WriteStructuredField;
+    default:
+        return code;
+    }
+}
+
+int TPLTn3270stream::DecodeBufferAddress(uint8_t b1, uint8_t b2) {
+    if ((b1 & 0xC0) == 0) return (b1 & 0x3F) << 8 | b2;
+    return (b1 & 0x3F) << 6 | (b2 & 0x3F);
+}
+
+uint8_t TPLTn3270stream::PackExtendedAttribute(uint8_t highlight, uint8_t colour) {
+    uint8_t packed = 0;
+    switch (highlight) {
+    case 0xF1:
+        packed = 0x40; // blink
+        break;
+    case 0xF2:
+        packed = 0x80; // reverse video
+        break;
+    case 0xF4:
+        packed = 0xC0; // underscore
+        break;
+    default:
+        break;
+    }
+    if (colour >= 0xF1 && colour <= 0xF7) packed |= static_cast<uint8_t>((colour - 0xF0) << 3);
+    return packed;
+}
+
+void TPLTn3270stream::SetStatus(const char* text) {
+    StatusText = text;
+    Display()->SetStatus(text);
+}
+
+void TPLTn3270stream::ProcessData() {
+    const auto record = Record();
+    // An empty record (a bare IAC EOR) carries no command.
+    if (!record.empty()) {
+        TByteReader in(record);
+        ProcessCommand(in);
+    }
+    TPLTnStream::ProcessData();
+}
+
+void TPLTn3270stream::ProcessCommand(TByteReader& in) {
+    const uint8_t command = LocalCommand(in.byte());
+    switch (command) {
+    case cmd3270::Write:
+    case cmd3270::EraseWrite:
+    case cmd3270::EraseWriteAlternate:
+    case cmd3270::EraseAllUnprotected:
+        SetStatus("SYSTEM");
+        ProcessWrite(command, in);
+        break;
+    case cmd3270::ReadBuffer:
+        SetStatus("SENDING");
+        ReadBuffer();
+        break;
+    case cmd3270::ReadModified:
+        SetStatus("SENDING");
+        SendModifiedFields();
+        break;
+    case cmd3270::WriteStructuredField:
+        ProcessStructuredFields(in.take(in.remaining()));
+        break;
+    case cmd3270::Nop:
+        break;
+    default:
+        throw EPLError("unknown 3270 command");
+    }
+    Display()->FlushChanges();
+}
+
+void TPLTn3270stream::ProcessWrite(uint8_t command, TByteReader& in) {
+    if (command == cmd3270::EraseAllUnprotected) {
+        EraseAllUnprotected();
+        return;
+    }
+    // A write that ends before its control character is malformed: the
+    // reader raises, and the record ends here.
+    const uint8_t wcc = in.byte();
+    if (wcc & kWccResetMdt) ResetMDT();
+    if (command == cmd3270::EraseWrite || command == cmd3270::EraseWriteAlternate) {
+        Display()->Clear();
+        Display()->SetCursorPos(0);
+    }
+    RunOrders(in);
+    if (wcc & kWccKeyboardRestore) {
+        PendingAid = aid3270::NoAid;
+        StatusText.clear();
+    }
+}
+
+void TPLTn3270stream::ResetMDT() {
+    TPLTn3270display& d = *Display3270();
+    for (int f = d.FindNextField(0); f != -1; f = d.FindNextField(f + 1))
+        d.SetFieldModified(f, false);
+}
+
+void TPLTn3270stream::EraseUnprotected(int startPos, int endPos) {
+    TPLTn3270display& d = *Display3270();
+    if (startPos < 0 || startPos >= d.Size() || endPos < 0 || endPos >= d.Size()) return;
+    auto erase = [&d](int from, int through) {
+        for (int p = from; p <= through; ++p)
+            if (!d.IsFieldAttribute(p) && !(d.Attrs[p] & attr3270::Protected)) {
+                d.Chars[p] = 0;
+                d.Attrs[p] |= attr3270::ChangedBit;
+            }
+    };
+    if (startPos <= endPos) {
+        erase(startPos, endPos);
+    } else {
+        erase(startPos, d.LastCell());
+        erase(0, endPos);
+    }
+}
+
+void TPLTn3270stream::EraseAllUnprotected() {
+    TPLTn3270display& d = *Display3270();
+    EraseUnprotected(0, d.LastCell());
+    ResetMDT();
+    PendingAid = aid3270::NoAid;
+    const int first = d.FindNextUnprotected(0);
+    d.SetCursorPos(first == -1 ? 0 : first);
+    StatusText.clear();
+}
+
+int TPLTn3270stream::ReadAddress(TByteReader& in) const {
+    const uint8_t b1 = in.byte();
+    const uint8_t b2 = in.byte();
+    const int address = DecodeBufferAddress(b1, b2);
+    // A 14-bit address reaches far past a 24 x 80 screen; such a record is
+    // not ours to guess at.
+    if (address >= Display()->Size()) throw EPLError("invalid buffer address");
+    return address;
+}
+
+void TPLTn3270stream::PutData(TWriteState& w, uint8_t hostByte) {
+    TPLTn3270display& d = *Display3270();
+    const int a = w.address;
+    if (d.IsFieldAttribute(a)) d.RemoveFieldAttribute(a);
+    d.Chars[a] = ToAscii(hostByte);
+    d.Attrs[a] |= attr3270::ChangedBit;
+    d.Extra[a] = w.charAttr;
+    w.address = d.Next(a);
+}
+
+namespace {
+constexpr bool IsOrder(uint8_t b) {
+    switch (b) {
+    case kProgramTab:
+    case kGraphicEscape:
+    case kSetBufferAddress:
+    case kEraseUnprotectedToAddress:
+    case kInsertCursor:
+    case kNewLine:
+    case kStartField:
+    case kSetAttribute:
+    case kStartFieldExtended:
+    case kModifyField:
+    case kRepeatToAddress:
+        return true;
+    default:
+        return false;
+    }
+}
+} // namespace
+
+size_t TPLTn3270stream::PutDataRun(TWriteState& w, std::span<const uint8_t> bytes) {
+    TPLTn3270display& d = *Display3270();
+    // Plain pointers: stores into byte planes would otherwise make the
+    // compiler reload every member after each cell.
+    uint8_t* chars = d.Chars.data();
+    uint8_t* attrs = d.Attrs.data();
+    uint8_t* extra = d.Extra.data();
+    const uint8_t* marks = d.FieldMarks();
+    const uint8_t* toLocal = Tables().HostToLocal.data();
+    const int size = d.Size();
+    const uint8_t charAttr = w.charAttr;
+    int a = w.address;
+    size_t n = 0;
+    for (; n < bytes.size() && !IsOrder(bytes[n]); ++n) {
+        if (marks[a]) d.RemoveFieldAttribute(a);
+        chars[a] = toLocal[bytes[n]];
+        attrs[a] |= attr3270::ChangedBit;
+        extra[a] = charAttr;
+        a = a + 1 < size ? a + 1 : 0;
+    }
+    w.address = a;
+    return n;
+}
+
+void TPLTn3270stream::RunOrders(TByteReader& record) {
+    TPLTn3270display& d = *Display3270();
+    TWriteState w;
+    w.address = d.Cursor();
+    const auto bytes = record.take(record.remaining());
+    TByteReader in(bytes);
+    while (!in.atEnd()) {
+        if (!IsOrder(in.peek())) {
+            in.skip(PutDataRun(w, bytes.subspan(in.position())));
+            w.afterOrder = false;
+            continue;
+        }
+        const uint8_t b = in.byte();
+        bool order = true;
+        switch (b) {
+        case kSetBufferAddress:
+            w.address = ReadAddress(in);
+            w.charAttr = 0;
+            break;
+        case kStartField: {
+            const uint8_t attribute = in.byte();
+            d.StartField(w.address, attribute);
+            d.SetExtendedAttribute(w.address, w.charAttr);
+            w.address = d.Next(w.address);
+            w.charAttr = 0;
+            break;
+        }
+        case kStartFieldExtended:
+            StartFieldExtended(w, in);
+            break;
+        case kSetAttribute: {
+            const uint8_t type = in.byte();
+            const uint8_t value = in.byte();
+            if (type == kTypeHighlight) w.highlight = value;
+            if (type == kTypeColour) w.colour = value;
+            w.charAttr = PackExtendedAttribute(w.highlight, w.colour);
+            break;
+        }
+        case kModifyField:
+            in.skip(static_cast<size_t>(in.byte()) * 2);
+            order = false;
+            break;
+        case kInsertCursor:
+            d.SetCursorPos(w.address);
+            break;
+        case kProgramTab:
+            ProgramTab(w);
+            break;
+        case kEraseUnprotectedToAddress: {
+            const int stop = ReadAddress(in);
+            EraseUnprotected(w.address, stop == 0 ? d.LastCell() : stop - 1);
+            w.address = stop;
+            break;
+        }
+        case kRepeatToAddress:
+            RepeatToAddress(w, in);
+            break;
+        case kGraphicEscape:
+            PutData(w, in.byte());
+            order = false;
+            break;
+        case kNewLine: {
+            const int next = (w.address / d.Cols() + 1) * d.Cols();
+            w.address = next >= d.Size() ? 0 : next;
+            order = false;
+            break;
+        }
+        default: // not reached: data runs are written above
+            PutData(w, b);
+            order = false;
+            break;
+        }
+        w.afterOrder = order;
+    }
+}
+
+void TPLTn3270stream::StartFieldExtended(TWriteState& w, TByteReader& in) {
+    TPLTn3270display& d = *Display3270();
+    const uint8_t pairs = in.byte();
+    w.highlight = 0;
+    w.colour = 0;
+    int field = -1;
+    for (int i = 0; i < pairs; ++i) {
+        const uint8_t type = in.byte();
+        const uint8_t value = in.byte();
+        if (type == kTypeHighlight) {
+            w.highlight = value;
+        } else if (type == kTypeColour) {
+            w.colour = value;
+        } else if (type == kTypeFieldAttribute) {
+            d.StartField(w.address, value);
+            field = w.address;
+            w.address = d.Next(w.address);
+        }
+        w.charAttr = PackExtendedAttribute(w.highlight, w.colour);
+    }
+    if (field != -1) {
+        // The characters that follow carry the field's highlighting and colour.
+        d.SetExtendedAttribute(field, w.charAttr);
+        return;
+    }
+    d.StartField(w.address, 0x08);
+    d.SetExtendedAttribute(w.address, w.charAttr);
+    w.address = d.Next(w.address);
+    w.charAttr = 0;
+}
+
+void TPLTn3270stream::RepeatToAddress(TWriteState& w, TByteReader& in) {
+    TPLTn3270display& d = *Display3270();
+    const int stop = ReadAddress(in);
+    uint8_t b = in.byte();
+    if (b == kGraphicEscape) b = in.byte();
+    const uint8_t ch = ToAscii(b);
+    const uint8_t extended = stop == 0 ? 0 : w.charAttr;
+    // Through stop - 1, wrapping; stop at the current address fills the
+    // whole buffer once.
+    int p = w.address;
+    do {
+        if (d.IsFieldAttribute(p)) d.RemoveFieldAttribute(p);
+        d.Chars[p] = ch;
+        d.Attrs[p] |= attr3270::ChangedBit;
+        d.Extra[p] = extended;
+        p = d.Next(p);
+    } while (p != stop);
+    w.address = stop;
+}
+
+void TPLTn3270stream::ProgramTab(TWriteState& w) {
+    TPLTn3270display& d = *Display3270();
+    const int target = d.FindNextUnprotected(w.address);
+    // No unprotected field after the address: the tab goes home.
+    if (target == -1) {
+        w.address = 0;
+        return;
+    }
+    if (!w.afterOrder) {
+        // After data the tab nulls the rest of the field it lands in.
+        const int next = d.FindNextField(target);
+        EraseUnprotected(target, next == -1 ? d.LastCell() : next - 1);
+    }
+    w.address = target;
+}

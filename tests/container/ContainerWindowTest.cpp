@@ -1,0 +1,93 @@
+// The container window: it finds Velmora.so through the class's registration
+// or beside the program (this test program lives beside it), embeds the
+// control, and lets everything go when it closes.
+#include <QApplication>
+#include <QPointer>
+#include <QTest>
+
+#include "ContainerWindow.h"
+#include "VelmoraTestSupport.h"
+
+namespace {
+
+class ContainerWindow : public TRegistryFixture {
+protected:
+    void TearDown() override {
+        EXPECT_EQ(module_.CanUnloadNow(), S_OK);
+        TRegistryFixture::TearDown();
+    }
+    static void SetRegisteredPath(const std::string& path) {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(
+            "\\Software\\Classes\\CLSID\\" + CLASS_Velmora.ToString() + "\\InprocServer32", false));
+        reg.WriteString("", path);
+    }
+    TVelmoraModule module_;
+};
+
+TEST_F(ContainerWindow, LoadsTheControlFromBesideTheProgramWhenItIsNotRegistered) {
+    TContainerWindow window;
+    EXPECT_EQ(window.ControlWidget(), nullptr);
+    ASSERT_EQ(window.LoadControl(), QString());
+    QWidget* control = window.ControlWidget();
+    ASSERT_NE(control, nullptr);
+    EXPECT_EQ(control->parentWidget(), window.centralWidget());
+    EXPECT_NE(control->findChild<QWidget*>(QStringLiteral("pnlEmulator")), nullptr);
+    EXPECT_EQ(module_.CanUnloadNow(), S_FALSE);
+    // A second load keeps the control that is there.
+    EXPECT_EQ(window.LoadControl(), QString());
+    EXPECT_EQ(window.ControlWidget(), control);
+}
+
+TEST_F(ContainerWindow, LoadsTheModuleItsRegistrationNames) {
+    ASSERT_EQ(module_.RegisterServer(), S_OK);
+    {
+        TContainerWindow window;
+        EXPECT_EQ(window.LoadControl(), QString());
+        EXPECT_NE(window.ControlWidget(), nullptr);
+    }
+    // The registration is followed, not passed over for the module beside
+    // the program.
+    SetRegisteredPath("/nonexistent/Velmora.so");
+    TContainerWindow window;
+    const QString error = window.LoadControl();
+    EXPECT_TRUE(error.contains(QStringLiteral("/nonexistent/Velmora.so"))) << error.toStdString();
+    EXPECT_EQ(window.ControlWidget(), nullptr);
+}
+
+TEST_F(ContainerWindow, ARegisteredModuleThatIsNoControlIsReported) {
+    ASSERT_EQ(module_.RegisterServer(), S_OK);
+    SetRegisteredPath(std::string(CORVALEN_BIN_DIR) + "/log32.so");
+    TContainerWindow window;
+    EXPECT_TRUE(window.LoadControl().contains(QStringLiteral("is not a control module")));
+}
+
+TEST_F(ContainerWindow, ClosingReleasesTheControlAndItsFormSavesItsLayout) {
+    TContainerWindow window;
+    ASSERT_EQ(window.LoadControl(), QString());
+    window.show();
+    QPointer<QWidget> control = window.ControlWidget();
+    QPointer<QWidget> panel = control->findChild<QWidget*>(QStringLiteral("pnlEmulator"));
+    EXPECT_TRUE(panel->isVisible());
+    window.close();
+    EXPECT_EQ(window.ControlWidget(), nullptr);
+    EXPECT_FALSE(control);
+    EXPECT_FALSE(panel);
+    EXPECT_EQ(module_.CanUnloadNow(), S_OK);
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKeyReadOnly("\\SOFTWARE\\Keldware\\Pallisor\\Corvalen"));
+    EXPECT_TRUE(reg.ValueExists("Width"));
+}
+
+TEST_F(ContainerWindow, DestroyingTheWindowWithoutClosingItReleasesTheControl) {
+    QPointer<QWidget> control;
+    {
+        TContainerWindow window;
+        ASSERT_EQ(window.LoadControl(), QString());
+        window.show();
+        control = window.ControlWidget();
+    }
+    EXPECT_FALSE(control);
+}
+
+} // namespace

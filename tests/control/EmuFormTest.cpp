@@ -1,0 +1,407 @@
+// The emulator form with its widgets, offscreen: built from a registry of
+// the test's own, driven through its buttons and menus, with a stand-in
+// engine module, and with the real 5250 engine against the host simulator.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDockWidget>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMenu>
+#include <QPointer>
+#include <QPrinter>
+#include <QToolButton>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "FakeDialogs.h"
+#include "FakeEngineControl.h"
+#include "PLEngineApi.h"
+#include "Registry.h"
+#include "hostsim/HostSim.h"
+#include "support/TempDir.h"
+#include "uAbout.h"
+#include "uEmuForm.h"
+#include "uEmuSettings.h"
+#include "uHelpService.h"
+#include "uHostEmulator.h"
+
+namespace {
+
+class TRecordingHelp : public THelpService {
+public:
+    TRecordingHelp() : THelpService("/nonexistent") {}
+    std::vector<std::string> Topics;
+    bool ShowTopic(const std::string& topic) override {
+        Topics.push_back(topic);
+        return true;
+    }
+};
+
+class TFormDialogs : public TFakeDialogs {
+public:
+    std::string PdfFile; // the print dialog prints here; cancelled when empty
+    int PrinterSetups = 0;
+    bool PrintDialog(QPrinter& printer) override {
+        if (PdfFile.empty()) return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(PdfFile));
+        return true;
+    }
+    bool PrinterSetup(QPrinter&) override {
+        ++PrinterSetups;
+        return true;
+    }
+};
+
+template <typename TPredicate> bool WaitFor(TPredicate done, int timeoutMs = 5000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs) return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+class EmuForm : public ::testing::Test {
+protected:
+    void SetUp() override { setenv("CORVALEN_REGISTRY_DIR", dir_.path().c_str(), 1); }
+
+    static void SeedType(const std::string& name, const std::string& module) {
+        TRegistry reg(TRootKey::LocalMachine);
+        ASSERT_TRUE(reg.OpenKey(std::string(kConnTypesKey) + "\\" + name, true));
+        reg.WriteString("Module", module);
+    }
+    static void SeedConnection(const std::string& name, const std::string& type,
+                               const std::string& param) {
+        TConnList list = ReadConnections();
+        list.push_back(std::make_unique<TConnParm>(TConnParm{name, param, type}));
+        ASSERT_TRUE(WriteConnections(list));
+    }
+    void SeedFakeConnection() {
+        SeedType("Fake", fake_.Path());
+        SeedConnection("Test", "Fake", "fake.example");
+    }
+
+    std::unique_ptr<TfEmulator> NewForm() {
+        TEmuFormOptions options;
+        options.Dialogs = &dialogs_;
+        options.Help = &help_;
+        return std::make_unique<TfEmulator>(nullptr, options);
+    }
+
+    template <typename T> static T* Part(TfEmulator& form, const QString& name) {
+        T* part = form.pnlEmulator->findChild<T*>(name);
+        if (!part) throw std::runtime_error("no part named " + name.toStdString());
+        return part;
+    }
+    static QString Panel(TfEmulator& form, int i) {
+        return Part<QLabel>(form, QStringLiteral("StatusPanel%1").arg(i))->text();
+    }
+    static bool WaitForPanel(TfEmulator& form, int i, const QString& text, int timeoutMs = 5000) {
+        return WaitFor([&] { return Panel(form, i) == text; }, timeoutMs);
+    }
+    static void Click(TfEmulator& form, const char* button) {
+        Part<QToolButton>(form, button)->click();
+    }
+
+    TTempDir dir_;
+    TFakeEngine fake_;
+    TFormDialogs dialogs_;
+    TRecordingHelp help_;
+};
+
+// --- the parts ---
+
+TEST_F(EmuForm, StartsHiddenWithNoExitAndTheAboutBoxNotShown) {
+    auto form = NewForm();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->pnlEmulator->objectName(), "pnlEmulator");
+    EXPECT_EQ(form->windowTitle(), "Corvalen Terminal Emulator");
+    EXPECT_TRUE(form->View()->SelectionEnabled());
+    EXPECT_EQ(form->View()->objectName(), "Fhe");
+
+    auto* pmFile = Part<QMenu>(*form, "pmFile");
+    for (QAction* item : pmFile->actions()) {
+        if (item->text() == "E&xit" || item->objectName() == "N3") {
+            EXPECT_FALSE(item->isVisible()) << item->objectName().toStdString();
+        }
+    }
+    EXPECT_TRUE(Part<QAction>(*form, "miConnect")->isVisible());
+
+    // One hidden about box for the process.
+    const auto windows = QApplication::topLevelWidgets();
+    EXPECT_EQ(
+        std::count_if(windows.begin(), windows.end(),
+                      [](QWidget* w) { return dynamic_cast<TfrmAbout*>(w) && !w->isVisible(); }),
+        1);
+
+    const int widths[] = {60, 70, 70, 50, 50};
+    for (int i = 0; i < 5; ++i) {
+        auto* label = Part<QLabel>(*form, QStringLiteral("StatusPanel%1").arg(i));
+        EXPECT_EQ(label->minimumWidth(), widths[i]) << i;
+    }
+    EXPECT_EQ(Panel(*form, 0), "OFFLINE");
+    EXPECT_EQ(Panel(*form, 3), "1,1");
+    EXPECT_EQ(Part<QToolButton>(*form, "tbSYSREQ")->text(), "SYSRQ");
+    EXPECT_EQ(Part<QDockWidget>(*form, "Keypad")->findChildren<QToolButton*>().size(), 16);
+    EXPECT_TRUE(Part<QDockWidget>(*form, "Keypad")->isHidden());
+}
+
+TEST_F(EmuForm, HelpPrintAndPrinterSetupGoThroughTheirServices) {
+    auto form = NewForm();
+    Part<QAction>(*form, "HelpTopics1")->trigger();
+    Click(*form, "ToolButton6");
+    Part<QAction>(*form, "KeyboardMapping1")->trigger();
+    EXPECT_EQ(help_.Topics, (std::vector<std::string>{"contents", "contents", "m_km"}));
+
+    dialogs_.PdfFile = dir_.file("screen.pdf");
+    Part<QAction>(*form, "miPrint")->trigger();
+    std::error_code error;
+    EXPECT_GT(std::filesystem::file_size(dialogs_.PdfFile, error), 0u);
+    Part<QAction>(*form, "miPrinterSetup")->trigger();
+    EXPECT_EQ(dialogs_.PrinterSetups, 1);
+}
+
+// --- a session with the stand-in engine ---
+
+TEST_F(EmuForm, SessionWithTheStandInEngine) {
+    SeedFakeConnection();
+    auto form = NewForm();
+    ASSERT_EQ(form->windowTitle(), "Corvalen Terminal Emulator - Test");
+
+    Click(*form, "tbConnect");
+    ASSERT_TRUE(WaitForPanel(*form, 0, "ONLINE"));
+    EXPECT_NE(form->View()->ComApi(), nullptr);
+    EXPECT_FALSE(Part<QToolButton>(*form, "tbConnProp")->isEnabled());
+    EXPECT_FALSE(Part<QAction>(*form, "Connections1")->isEnabled());
+    EXPECT_EQ(Part<QAction>(*form, "miConnect")->text(), "&Disconnect");
+    EXPECT_TRUE(Part<QToolButton>(*form, "tbConnect")->isChecked());
+
+    // A keypad button sends its key; the form shows the wait until the host is ready.
+    ASSERT_TRUE(WaitFor([&] { return form->View()->IsConnected(); }));
+    Click(*form, "tbPF01");
+    EXPECT_EQ(fake_.LastAid(), "@1");
+    ASSERT_TRUE(WaitForPanel(*form, 1, "X-SYSTEM"));
+    fake_.RaiseEvent(PL_KBD_UNLOCKED);
+    EXPECT_TRUE(
+        WaitFor([&] { return Panel(*form, 1).toStdString() == form->View()->InhibitReason(); }));
+
+    // The host ends the session: its text arrives with the message.
+    fake_.RaiseEvent(PL_SESSION_DISCONNECTED, "HTTP/1.0 503 closing");
+    ASSERT_TRUE(WaitForPanel(*form, 0, "OFFLINE"));
+    EXPECT_EQ(Panel(*form, 4), "HTTP/1.0 503 closing");
+    EXPECT_EQ(dialogs_.Messages, std::vector<std::string>{"HTTP/1.0 503 closing"});
+    EXPECT_EQ(form->View()->ComApi(), nullptr);
+    EXPECT_NE(form->Logic().ComApi(), nullptr);
+    EXPECT_TRUE(Part<QToolButton>(*form, "tbConnProp")->isEnabled());
+    EXPECT_TRUE(Part<QAction>(*form, "Connections1")->isEnabled());
+    EXPECT_FALSE(Part<QToolButton>(*form, "tbConnect")->isChecked());
+
+    // Connect again, then the user disconnects.
+    Click(*form, "tbConnect");
+    ASSERT_TRUE(WaitForPanel(*form, 0, "ONLINE"));
+    Click(*form, "tbConnect");
+    EXPECT_EQ(fake_.DisconnectCalls(), 1);
+    EXPECT_EQ(form->Logic().ComApi(), nullptr);
+    EXPECT_TRUE(WaitForPanel(*form, 0, "OFFLINE"));
+}
+
+// --- the end of a form ---
+
+TEST_F(EmuForm, PanelMovedIntoTheControlIsFreedWithTheFormOnce) {
+    SeedFakeConnection();
+    QWidget control;
+    auto form = NewForm();
+    form->pnlEmulator->setParent(&control);
+    QPointer<QWidget> panel(form->pnlEmulator);
+    Click(*form, "tbConnect");
+    ASSERT_TRUE(WaitForPanel(*form, 0, "ONLINE"));
+
+    form.reset(); // ends the live session on the way
+    EXPECT_TRUE(panel.isNull());
+    EXPECT_TRUE(control.findChildren<QWidget*>().isEmpty());
+    EXPECT_EQ(fake_.DisconnectCalls(), 1);
+    QApplication::processEvents(); // the session's last report finds no form
+
+    // A panel already freed with its window is not freed again.
+    auto another = NewForm();
+    {
+        QWidget window;
+        another->pnlEmulator->setParent(&window);
+    }
+    another.reset();
+}
+
+TEST_F(EmuForm, FormsAreIndependent) {
+    SeedFakeConnection();
+    auto first = NewForm();
+    auto second = NewForm();
+    Click(*first, "tbConnect");
+    ASSERT_TRUE(WaitForPanel(*first, 0, "ONLINE"));
+    second.reset();
+    EXPECT_EQ(fake_.DisconnectCalls(), 0);
+    EXPECT_NE(first->Logic().ComApi(), nullptr);
+    Click(*first, "tbConnect");
+    EXPECT_TRUE(WaitForPanel(*first, 0, "OFFLINE"));
+}
+
+TEST_F(EmuForm, ClosingSavesTheLayoutForTheNextStart) {
+    {
+        auto form = NewForm();
+        form->setGeometry(20, 30, 700, 480);
+        Part<QAction>(*form, "miStatusBar")->trigger();
+        EXPECT_TRUE(form->close());
+    }
+    const TWindowLayout saved = ReadLayout({});
+    EXPECT_EQ(saved.Left, 20);
+    EXPECT_EQ(saved.Top, 30);
+    EXPECT_EQ(saved.Width, 700);
+    EXPECT_EQ(saved.Height, 480);
+    EXPECT_FALSE(saved.StatusBar);
+    EXPECT_TRUE(saved.Menu);
+
+    auto next = NewForm();
+    EXPECT_EQ(next->geometry(), QRect(20, 30, 700, 480));
+    EXPECT_TRUE(Part<QWidget>(*next, "StatusBar")->isHidden());
+    auto* pmView = Part<QMenu>(*next, "pmView");
+    emit pmView->aboutToShow();
+    EXPECT_FALSE(Part<QAction>(*next, "miStatusBar")->isChecked());
+    EXPECT_TRUE(Part<QAction>(*next, "miToolbar")->isChecked());
+}
+
+TEST_F(EmuForm, KeypadFloatsWhereItWasLeft) {
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kEmuMainKey, true));
+        reg.WriteBool("KeyPadV", true);
+        reg.WriteInteger("KeyPadL", 300);
+        reg.WriteInteger("KeyPadT", 200);
+        reg.WriteInteger("KeyPadR", 390);
+        reg.WriteInteger("KeyPadB", 380);
+    }
+    {
+        auto form = NewForm();
+        auto* keypad = Part<QDockWidget>(*form, "Keypad");
+        EXPECT_TRUE(keypad->isFloating());
+        EXPECT_FALSE(keypad->isHidden());
+        EXPECT_EQ(keypad->geometry(), QRect(300, 200, 90, 180));
+        form->close();
+    }
+    const TWindowLayout saved = ReadLayout({});
+    EXPECT_TRUE(saved.KeyPadV);
+    EXPECT_EQ(std::vector<int32_t>({saved.KeyPadL, saved.KeyPadT, saved.KeyPadR, saved.KeyPadB}),
+              std::vector<int32_t>({300, 200, 390, 380}));
+}
+
+TEST_F(EmuForm, StoredLayoutOfAnySizeIsClampedNotOverflowed) {
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kEmuMainKey, true));
+        for (const char* name : {"KeyPadL", "KeyPadT", "MenuL", "ToolbarT"})
+            reg.WriteInteger(name, INT32_MIN);
+        for (const char* name : {"KeyPadR", "KeyPadB", "MenuR", "ToolbarB"})
+            reg.WriteInteger(name, INT32_MAX);
+        reg.WriteInteger("Width", -5);
+        reg.WriteBool("KeyPadV", true);
+    }
+    auto form = NewForm();
+    EXPECT_EQ(form->width(), 0);
+    EXPECT_TRUE(Part<QDockWidget>(*form, "Keypad")->isFloating());
+}
+
+TEST_F(EmuForm, LayoutThatCannotBeSavedDoesNotStopTheClose) {
+    auto form = NewForm();
+    // A damaged hive is read-only: every write into it fails.
+    const std::string damaged = "[SOFTWARE\\Keldware]\n\"Broken\"=dword:zz\n";
+    dir_.write("hkcu.reg", damaged);
+    EXPECT_TRUE(form->close());
+    form.reset();
+    EXPECT_EQ(dir_.read("hkcu.reg"), damaged);
+}
+
+// --- the real 5250 engine ---
+
+std::vector<hostsim::TTraceStep> SignOnSteps(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    auto steps = hostsim::ParseTrace(text.str());
+    for (size_t i = 0; i < steps.size(); ++i) {
+        if (steps[i].fromServer && steps[i].data.size() > 100) {
+            steps.resize(i + 1);
+            break;
+        }
+    }
+    return steps;
+}
+
+bool IsInputFieldAt(THostEmulator& view, int row, int col) {
+    const THostBasicField* field = view.GetField(view.Cells.FieldIndex(col - 1, row - 1));
+    return field && field->Row == row && field->Col == col && field->GetAttr().Has(attUnProtected);
+}
+
+TEST_F(EmuForm, SignOnScreenOfASimulatedHostThroughTheReal5250Engine) {
+    const std::string trace = CORVALEN_TRACES_DIR "/tn5250-login.yml";
+    if (!std::ifstream(trace)) GTEST_SKIP() << "no recorded session at " << trace;
+    const auto steps = SignOnSteps(trace);
+    hostsim::THostSim host;
+    SeedType("TN5250", CORVALEN_BIN_DIR "/PLTn5250.so");
+    SeedConnection("Host", "TN5250", "127.0.0.1;PORT=" + std::to_string(host.Port()));
+
+    std::unique_ptr<hostsim::TSimConnection> conn;
+    std::thread player([&] {
+        conn = host.Accept();
+        if (conn) hostsim::Replay(*conn, steps);
+    });
+    auto form = NewForm();
+    form->pnlEmulator->resize(820, 520);
+    Click(*form, "tbConnect");
+    const bool online = WaitForPanel(*form, 0, "ONLINE", 10000);
+    const bool shown = online && WaitFor(
+                                     [&] {
+                                         return IsInputFieldAt(*form->View(), 6, 53) &&
+                                                IsInputFieldAt(*form->View(), 7, 53);
+                                     },
+                                     10000);
+    if (online) Click(*form, "tbConnect");
+    const bool offline = WaitForPanel(*form, 0, "OFFLINE");
+    player.join();
+
+    ASSERT_TRUE(online) << Panel(*form, 4).toStdString();
+    EXPECT_TRUE(shown) << "the sign-on's input fields at row 6 and 7, column 53";
+    EXPECT_TRUE(offline);
+    EXPECT_EQ(form->View()->ComApi(), nullptr);
+}
+
+// --- the help pages ---
+
+class TPageRecordingHelp : public THelpService {
+public:
+    using THelpService::THelpService;
+    std::vector<std::string> Opened;
+
+protected:
+    void OpenPage(const std::string& path) override { Opened.push_back(path); }
+};
+
+TEST(HelpService, OpensOnlyPagesThatExistBesideTheControl) {
+    TTempDir dir;
+    std::filesystem::create_directory(dir.file("help"));
+    dir.write("help/m_km.html", "<html></html>");
+    dir.write("secret.html", "<html></html>");
+    TPageRecordingHelp help(dir.path());
+    EXPECT_TRUE(help.ShowTopic("m_km"));
+    for (const char* topic : {"contents", "", "../secret", "/etc/passwd", "m km", "m_km.html"})
+        EXPECT_FALSE(help.ShowTopic(topic)) << topic;
+    EXPECT_EQ(help.Opened, std::vector<std::string>{dir.file("help/m_km.html")});
+}
+
+} // namespace

@@ -1,0 +1,184 @@
+// The 3270 session: host fields from the display, attention keys and their
+// replies, the user's input, the terminal type, and what reaches the log.
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "Stream3270Rig.h"
+#include "framework/Log32Fake.h"
+#include "support/TempDir.h"
+#include "uLastError.h"
+#include "uPLIntfLogg.h"
+#include "uPLTn3270.h"
+
+using namespace rig3270;
+
+namespace {
+
+// A session without a connection whose replies are captured.
+struct TSessionRig {
+    std::shared_ptr<TPLTn3270> session = std::make_shared<TPLTn3270>(1);
+    std::vector<Bytes> sent;
+
+    TSessionRig() {
+        s().OnSend = [this](const uint8_t* d, size_t n) { sent.emplace_back(d, d + n); };
+    }
+    TPLTn3270stream& s() { return *session->Stream3270(); }
+    // A record interpreted, then the field list rebuilt as the transport does.
+    void Screen(const Bytes& record) {
+        s().AddData(record.data(), record.size());
+        s().ProcessRecord();
+        session->GenHostFields();
+    }
+    Bytes Host(std::string_view text) {
+        Bytes out;
+        for (char c : text)
+            out.push_back(s().ToEbcdic(uint8_t(c)));
+        return out;
+    }
+    const std::vector<std::unique_ptr<THostBasicField>>& Fields() {
+        return session->HostFields.Fields;
+    }
+    const THostBasicField* FieldAt(int pos) {
+        for (const auto& f : Fields())
+            if (f->Pos == pos) return f.get();
+        return nullptr;
+    }
+};
+
+TEST(HostFields, UnformattedScreenGivesOneFieldPerRow) {
+    TSessionRig r;
+    r.Screen(Cat({{0xF5, 0xC3}, r.Host("HELLO"), {0x11, 0x40, 0x4A, 0x13}}));
+    ASSERT_EQ(r.Fields().size(), 24u);
+    for (int i = 0; i < 24; ++i) {
+        const THostBasicField& f = *r.Fields()[size_t(i)];
+        EXPECT_EQ((std::array<int, 4>{f.Pos, f.Len, f.Row, f.Col}),
+                  (std::array<int, 4>{1 + 80 * i, 80, i + 1, 1}));
+        EXPECT_EQ(f.GetAttr(), (TFieldAttribute{attUnProtected, attAlphanumeric, attNormal,
+                                                attDisplay, attNonModified}));
+    }
+    EXPECT_EQ(r.Fields()[0]->Data, "HELLO");
+    EXPECT_EQ(r.Fields()[1]->Data, "");
+    EXPECT_EQ(r.session->HostFields.CurPos, 10);
+}
+
+TEST(HostFields, FieldStartingAtARowEndContinuesWithItsFlags) {
+    TSessionRig r;
+    r.Screen(Cat({{0xF5, 0xC3},
+                  Sba(79),
+                  {0x1D, 0x60},
+                  r.Host("NEXT ROW"),
+                  Sba(200),
+                  {0x29, 0x02, 0xC0, 0x40, 0x42, 0xF2},
+                  r.Host("IN")}));
+    for (const auto& f : r.Fields())
+        EXPECT_GT(f->Len, 0) << "no empty field stays, Pos " << f->Pos;
+    for (int pos : {81, 161}) {
+        const THostBasicField* f = r.FieldAt(pos);
+        ASSERT_NE(f, nullptr) << pos;
+        EXPECT_TRUE(f->GetAttr().Has(attProtected)) << pos;
+        EXPECT_EQ(f->Len, pos == 81 ? 80 : 40);
+    }
+    EXPECT_EQ(r.FieldAt(81)->Data, "NEXT ROW");
+    const THostBasicField* input = r.FieldAt(202);
+    ASSERT_NE(input, nullptr);
+    EXPECT_TRUE(input->GetAttr().Has(attUnProtected));
+    EXPECT_EQ(uint8_t(input->Eab), 0x10) << "the extended byte of the field's first cell";
+}
+
+TEST(HostFields, OnlyAttributeInTheLastCellGivesRowFieldsWithItsFlags) {
+    TSessionRig r;
+    r.Screen(Cat({{0xF5, 0xC3}, Sba(1919), {0x1D, 0x60}}));
+    ASSERT_EQ(r.Fields().size(), 24u);
+    EXPECT_EQ(r.Fields()[23]->Pos, 1841);
+    EXPECT_EQ(r.Fields()[23]->Len, 79);
+    for (const auto& f : r.Fields())
+        EXPECT_TRUE(f->GetAttr().Has(attProtected));
+}
+
+TEST(ScreenInput, WordSplitAtARowEndKeepsItsBlank) {
+    TSessionRig r;
+    r.Screen(Cat({{0xF5, 0xC3}, Sba(74), {0x1D, 0x40}, Sba(100), {0x1D, 0x60}}));
+    THostFields input;
+    TMemoryStream out;
+    r.session->HostFields.SaveToStream(out);
+    input.LoadFromStream(out);
+    for (auto& f : input.Fields) {
+        if (f->Pos != 76 && f->Pos != 81) continue;
+        f->Data = f->Pos == 76 ? "HELLO" : " WORLD";
+        f->SetAttr({attUnProtected, attModified});
+    }
+    input.CurPos = 87; // cell 86, plus 1
+    TMemoryStream in;
+    input.SaveToStream(in);
+    r.session->PutScreenInput(in.bytes());
+    ASSERT_EQ(r.session->SetAid("@E"), 0);
+    ASSERT_EQ(r.sent.size(), 1u);
+    EXPECT_EQ(r.sent[0], Cat({{0x7D}, Addr(86), Sba(75), r.Host("HELLO WORLD")}));
+}
+
+TEST(Session, MnemonicsGiveTheirAidsAndUnknownOnesSendNothing) {
+    const std::pair<const char*, int> cases[] = {
+        {"@1", 0xF1}, {"@9", 0xF9},    {"@a", 0x7A},   {"@c", 0x7C},   {"@d", 0xC1}, {"@l", 0xC9},
+        {"@m", 0x4A}, {"@o", 0x4C},    {"@x", 0x6C},   {"@y", 0x6E},   {"@z", 0x6B}, {"@C", 0x6D},
+        {"@E", 0x7D}, {"@Exyz", 0x7D}, {"@A@H", 0xF0}, {"@A@Q", 0x60}, {"@A", 0x60}, {"@+", 0xF4},
+        {"@'", 0xF7}, {"@)", 0xF9},    {"@*", 0x7A},
+    };
+    for (auto [mnemonic, aid] : cases)
+        EXPECT_EQ(TPLTn3270::AidByte(mnemonic).value_or(0), aid) << mnemonic;
+    TSessionRig r;
+    r.Screen(Cat({{0xF5, 0xC3}, Sba(10), {0x1D, 0xC1}, r.Host("AB")}));
+    EXPECT_EQ(r.session->SetAid("@A@Q"), 0);
+    EXPECT_EQ(r.sent.back(), Cat({{0x60}, Addr(0), Sba(11), r.Host("AB")}));
+    for (const char* bad : {"@u", "@v", "@", "", "E", "@0", "@p"}) {
+        SetLastErrorText("");
+        EXPECT_EQ(r.session->SetAid(bad), -1) << bad;
+        EXPECT_EQ(LastErrorText(), "Invalid aid key");
+    }
+    EXPECT_EQ(r.sent.size(), 1u);
+    EXPECT_EQ(r.s().PendingAid, 0x60);
+}
+
+TEST(Session, FailedSendIsReportedToTheCaller) {
+    auto session = std::make_shared<TPLTn3270>(1); // no connection: nothing goes out
+    EXPECT_EQ(session->SetAid("@E"), -1);
+    EXPECT_NE(LastErrorText().find("Socket error"), std::string::npos) << LastErrorText();
+}
+
+TEST(Session, TerminalTypeCarriesOneDeviceSuffix) {
+    TPLTn3270 s(2);
+    EXPECT_EQ(s.TermType, "IBM-3278-2-E");
+    s.SetDeviceName("");
+    EXPECT_EQ(s.TermType, "IBM-3278-2-E");
+    s.SetDeviceName("LU01");
+    EXPECT_EQ(s.TermType, "IBM-3278-2-E@ LU01");
+    s.SetDeviceName("LU02");
+    EXPECT_EQ(s.TermType, "IBM-3278-2-E@ LU02");
+    s.TermType = "IBM-3279-2";
+    s.SetDeviceName("LU03");
+    EXPECT_EQ(s.TermType, "IBM-3279-2@ LU03");
+}
+
+TEST(Session, HiddenFieldTextIsMaskedInTheLog) {
+    TTempDir dir;
+    dir.write(kSettingsFileName, "[Tn3270]\nLogLevel=9\n");
+    log32fake::TInstalled fake;
+    ConfigureEngineLogs("Tn3270", dir.path());
+    TSessionRig r;
+    r.Screen(Cat({{0xF5, 0xC3},
+                  Sba(10),
+                  {0x1D, 0x4C},
+                  r.Host("SECRET"),
+                  Sba(30),
+                  {0x1D, 0x60},
+                  r.Host("SHOWN")}));
+    DoneEngineLogs();
+    std::string log;
+    for (const std::string& call : log32fake::Calls())
+        log += call + "\n";
+    EXPECT_EQ(log.find("SECRET"), std::string::npos);
+    EXPECT_NE(log.find("Data:******"), std::string::npos);
+    EXPECT_NE(log.find("Data:SHOWN"), std::string::npos);
+}
+
+} // namespace
