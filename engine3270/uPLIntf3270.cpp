@@ -7,14 +7,13 @@
 #include "PLEngineApi.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <memory>
 #include <mutex>
 
 #include "ModuleLoader.h"
 #include "uEngineCalls.h"
-#include "uHandleTable.h"
+#include "uEngineSessions.h"
 #include "uLastError.h"
 #include "uPLIntfLogg.h"
 #include "uPLTn3270.h"
@@ -22,68 +21,25 @@
 
 namespace {
 
-constexpr const char* kNoHandles = "No hay handles disponibles";
+constexpr const char* kEventNames[] = {"ceSessionConnected",    "ceSessionConnectedFail",
+                                       "ceSessionDisconnected", "ceSessionDisconnectedFail",
+                                       "ceScreenChanged",       "ceKbdLocked",
+                                       "ceKbdUnlocked"};
+constexpr TEngineTexts kTexts{"<--- Handle asignado: %d", "No hay handles disponibles",
+                              "%.4d : Seteando handle como disponile", kEventNames};
 
-// One open session: the object behind a handle. The session's own lock
-// (TPLTelnet::SessionLock), which the reader thread holds while it
-// processes a block from the host, keeps the display and the field list
-// apart from GetScreen and SendToScreen.
-struct TPLTnObject {
-    explicit TPLTnObject(int handle)
-        : Handle(handle), Engine(std::make_shared<TPLTn3270>(handle)) {}
-    // A session still open when its object goes is closed first; its
-    // disconnection no longer finds the object, so the handle is not
-    // released twice.
-    ~TPLTnObject() {
-        try {
-            if (Engine->Connected() && !Engine->Closing()) Engine->CloseSession();
-        } catch (...) {}
-    }
-    TPLTnObject(const TPLTnObject&) = delete;
-    TPLTnObject& operator=(const TPLTnObject&) = delete;
+using TSessions = TEngineSessions<TPLTn3270>;
+using TPLTnObject = TSessions::TObject;
+using THandles = TSessions::TTable;
 
-    const int Handle;
-    const std::shared_ptr<TPLTn3270> Engine;
-    intptr_t UserData = 0;
-    TSessionCallback Callback = nullptr;
-    std::atomic<int32_t> LastResult{0};
-    std::recursive_mutex& Lock() { return Engine->SessionLock; }
-};
-
-using THandles = THandleTable<TPLTnObject>;
-
-THandles& Handles() {
+TSessions& Sessions() {
     // Never destroyed: sessions still open when the process ends are not freed.
-    static auto* table = new THandles;
-    return *table;
-}
-
-const char* EventName(uint8_t event) {
-    static constexpr const char* kNames[] = {"ceSessionConnected",    "ceSessionConnectedFail",
-                                             "ceSessionDisconnected", "ceSessionDisconnectedFail",
-                                             "ceScreenChanged",       "ceKbdLocked",
-                                             "ceKbdUnlocked"};
-    return event < std::size(kNames) ? kNames[event] : "Evento desconocido";
-}
-
-void ReleaseHandle(const TPLTnObject& object) {
-    WriteLog(1, Format("%.4d : Seteando handle como disponile", object.Handle));
-    Handles().Release(object.Handle, &object);
-}
-
-// The bridge from a session's events to the caller's callback. The slot is
-// emptied once the disconnection has reached the callback; the object itself
-// lives on while a call or the closing still holds it.
-bool DoSessionEvent(const std::shared_ptr<TPLTnObject>& object, TSessionEvent event) {
-    WriteLog(1, Format("<--- Notificacion \"%s\" a Handle: %d", EventName(event), object->Handle));
-    bool answer = true;
-    if (object->Callback) answer = object->Callback(object->UserData, event);
-    if (event == ceSessionDisconnected) ReleaseHandle(*object);
-    return answer;
+    static auto* sessions = new TSessions(kTexts);
+    return *sessions;
 }
 
 std::shared_ptr<TPLTnObject> Lookup(int32_t handle) {
-    return LookupHandle(Handles(), handle);
+    return Sessions().Lookup(handle);
 }
 
 int LogLevelValue(const std::string& value) {
@@ -137,47 +93,8 @@ int32_t GetScreenFor(int32_t handle, void* buffer, int32_t bufSize) {
 extern "C" {
 
 int32_t Connect(const char* connStr, intptr_t userData, TSessionCallback callback) {
-    return GuardedCall([&]() -> int32_t {
-        WriteLog(1, "<--- Pedido de conexion ");
-        if (!connStr) return FailWith("Invalid ConnStr passed as parameter");
-        WriteLog(1, "<--- Buscando handle disponible");
-        const int handle =
-            Handles().Acquire([](int h) { return std::make_shared<TPLTnObject>(h); });
-        if (handle < 0) {
-            WriteLog(1, "<--- No hay handles disponibles");
-            return FailWith(kNoHandles);
-        }
-        WriteLog(1, Format("<--- Handle asignado: %d", handle));
-        auto object = Handles().Get(handle);
-        object->UserData = userData;
-        object->Callback = callback;
-        object->LastResult = 0;
-        try {
-            const std::string text = connStr;
-            const size_t semi = text.find(';');
-            if (semi != std::string::npos) {
-                WriteLog(1, Format("%.4d : Seteo de parametros: %s", handle, text.c_str()));
-                ApplyParams(*object, text);
-            }
-            TPLTn3270& session = *object->Engine;
-            session.Host = text.substr(0, semi);
-            std::weak_ptr<TPLTnObject> weak = object;
-            session.OnSessionEvent = [weak](TPLTelnet&, TSessionEvent event) {
-                auto self = weak.lock();
-                return self ? DoSessionEvent(self, event) : false;
-            };
-            session.Connect();
-            SetLastErrorText("");
-        } catch (const std::exception& e) {
-            WriteLog(1, Format("%.4d : ERROR: %s", handle, e.what()));
-            SetLastErrorText(e.what());
-            if (callback) callback(userData, ceSessionConnectedFail);
-            object->Engine->OnSessionEvent = nullptr;
-            ReleaseHandle(*object);
-            return -1;
-        }
-        return handle;
-    });
+    return GuardedCall(
+        [&] { return Sessions().Connect(connStr, userData, callback, ApplyParams); });
 }
 
 int32_t SetParams(int32_t handle, const char* params) {
@@ -193,22 +110,7 @@ int32_t SetParams(int32_t handle, const char* params) {
 }
 
 int32_t Disconnect(int32_t handle) {
-    return GuardedCall([&]() -> int32_t {
-        auto object = Lookup(handle);
-        if (!THandles::InRange(handle)) return -1;
-        WriteLog(1, Format("%.4d : Pedido de desconexion", handle));
-        if (!object) return -1;
-        {
-            std::lock_guard lock(object->Lock());
-            WriteLog(3, Format("%.4d : Finalizando conexion con host...", handle));
-            object->Engine->CloseSession();
-            WriteLog(3, Format("%.4d : Desconexion con host realizada", handle));
-        }
-        // Outside the lock, which the reader may need to finish its block:
-        // once it has ended, no event reaches the caller any more.
-        object->Engine->JoinReader();
-        return 0;
-    });
+    return GuardedCall([&] { return Sessions().Disconnect(handle); });
 }
 
 int32_t GetScreen(int32_t handle, void* buffer, int32_t bufSize) {
@@ -241,7 +143,7 @@ int32_t LastResult(int32_t handle) {
     return GuardedCall([&]() -> int32_t {
         // Unlike the other calls, a handle out of range leaves the error text.
         if (!THandles::InRange(handle)) return -1;
-        auto object = Handles().Get(handle);
+        auto object = Sessions().Handles().Get(handle);
         WriteLog(2, Format("%.4d : Pedido de ultimo valor retornado", handle));
         return object ? object->LastResult.load() : -1;
     });

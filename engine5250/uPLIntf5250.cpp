@@ -10,7 +10,7 @@
 
 #include "ModuleLoader.h"
 #include "uEngineCalls.h"
-#include "uHandleTable.h"
+#include "uEngineSessions.h"
 #include "uLastError.h"
 #include "uPLIntfLogg.h"
 #include "uPLTn5250.h"
@@ -18,51 +18,24 @@
 
 namespace {
 
-// One open session: the object behind a handle.
-struct TPLTnObject {
-    explicit TPLTnObject(int handle)
-        : Handle(handle), Engine(std::make_shared<TPLTn5250>(handle)) {}
-    const int Handle;
-    const std::shared_ptr<TPLTn5250> Engine;
-    intptr_t UserData = 0;
-    TSessionCallback Callback = nullptr;
-    std::atomic<int32_t> LastResult{0};
-    // The per-session lock; the reader thread holds it while it processes
-    // a block from the host.
-    std::recursive_mutex& Lock() { return Engine->SessionLock; }
-};
+constexpr const char* kEventNames[] = {"ceSessionConnected",    "ceSessionConnectedFail",
+                                       "ceSessionDisconnected", "ceSessionDisconnectedFail",
+                                       "ceScreenChanged",       "ceKbdLocked",
+                                       "ceKbdUnlocked",         "ceIsAlive"};
+constexpr TEngineTexts kTexts{"<--- Handle asignado: %.4d", kInvalidHandle,
+                              "%.4d : Seteando handle como disponible", kEventNames};
 
-THandleTable<TPLTnObject>& Handles() {
+using TSessions = TEngineSessions<TPLTn5250>;
+using TPLTnObject = TSessions::TObject;
+
+TSessions& Sessions() {
     // Never destroyed: sessions still open when the process ends are not freed.
-    static auto* table = new THandleTable<TPLTnObject>;
-    return *table;
-}
-
-const char* EventName(uint8_t event) {
-    static constexpr const char* kNames[] = {"ceSessionConnected",    "ceSessionConnectedFail",
-                                             "ceSessionDisconnected", "ceSessionDisconnectedFail",
-                                             "ceScreenChanged",       "ceKbdLocked",
-                                             "ceKbdUnlocked",         "ceIsAlive"};
-    return event < std::size(kNames) ? kNames[event] : "Evento desconocido";
-}
-
-void ReleaseHandle(const TPLTnObject& object) {
-    WriteLog(1, Format("%.4d : Seteando handle como disponible", object.Handle));
-    Handles().Release(object.Handle, &object);
-}
-
-// The bridge from a session's events to the caller's callback. The handle is
-// released once the disconnection has reached the callback.
-bool DoSessionEvent(const std::shared_ptr<TPLTnObject>& object, TSessionEvent event) {
-    WriteLog(1, Format("<--- Notificacion \"%s\" a Handle: %d", EventName(event), object->Handle));
-    bool answer = true;
-    if (object->Callback) answer = object->Callback(object->UserData, event);
-    if (event == ceSessionDisconnected) ReleaseHandle(*object);
-    return answer;
+    static auto* sessions = new TSessions(kTexts);
+    return *sessions;
 }
 
 std::shared_ptr<TPLTnObject> Lookup(int32_t handle) {
-    return LookupHandle(Handles(), handle);
+    return Sessions().Lookup(handle);
 }
 
 int32_t Fail(const std::string& text) {
@@ -99,7 +72,7 @@ int32_t ApplyParams(TPLTnObject& object, const std::string& params) {
 
 int32_t GetScreenFor(int32_t handle, void* buffer, int32_t bufSize, const char* logText) {
     auto object = Lookup(handle);
-    if (!THandleTable<TPLTnObject>::InRange(handle)) return -1;
+    if (!TSessions::TTable::InRange(handle)) return -1;
     WriteLog(2, Format(logText, handle));
     if (!object) return -1;
     if (!buffer || bufSize <= 0) return Fail("Invalid Buffer passed as parameter");
@@ -124,53 +97,13 @@ template <typename F> int32_t Guarded(F&& body) {
 extern "C" {
 
 int32_t Connect(const char* connStr, intptr_t userData, TSessionCallback callback) {
-    return Guarded([&]() -> int32_t {
-        WriteLog(1, "<--- Pedido de conexion ");
-        if (!connStr) return Fail("Invalid ConnStr passed as parameter");
-        WriteLog(1, "<--- Buscando handle disponible");
-        const int handle =
-            Handles().Acquire([](int h) { return std::make_shared<TPLTnObject>(h); });
-        if (handle < 0) {
-            WriteLog(1, "<--- No hay handles disponibles");
-            return Fail(kInvalidHandle);
-        }
-        WriteLog(1, Format("<--- Handle asignado: %.4d", handle));
-        auto object = Handles().Get(handle);
-        object->UserData = userData;
-        object->Callback = callback;
-        object->LastResult = 0;
-        try {
-            const std::string text = connStr;
-            const size_t semi = text.find(';');
-            if (semi != std::string::npos) {
-                WriteLog(1, Format("%.4d : Seteo de parametros: %s", handle, text.c_str()));
-                ApplyParams(*object, text);
-            }
-            TPLTn5250& session = *object->Engine;
-            session.Host = text.substr(0, semi);
-            std::weak_ptr<TPLTnObject> weak = object;
-            session.OnSessionEvent = [weak](TPLTelnet&, TSessionEvent event) {
-                auto self = weak.lock();
-                return self ? DoSessionEvent(self, event) : false;
-            };
-            session.Connect();
-            SetLastErrorText("");
-        } catch (const std::exception& e) {
-            WriteLog(1, Format("%.4d : ERROR: %s", handle, e.what()));
-            SetLastErrorText(e.what());
-            if (callback) callback(userData, ceSessionConnectedFail);
-            object->Engine->OnSessionEvent = nullptr;
-            ReleaseHandle(*object);
-            return -1;
-        }
-        return handle;
-    });
+    return Guarded([&] { return Sessions().Connect(connStr, userData, callback, ApplyParams); });
 }
 
 int32_t SetParams(int32_t handle, const char* params) {
     return Guarded([&]() -> int32_t {
         auto object = Lookup(handle);
-        if (!THandleTable<TPLTnObject>::InRange(handle)) return -1;
+        if (!TSessions::TTable::InRange(handle)) return -1;
         WriteLog(1, Format("%.4d : Seteo de parametros: %s", handle, params ? params : ""));
         if (!object) return -1;
         if (!params) return Fail("Invalid Params passed as parameter");
@@ -179,22 +112,7 @@ int32_t SetParams(int32_t handle, const char* params) {
 }
 
 int32_t Disconnect(int32_t handle) {
-    return Guarded([&]() -> int32_t {
-        auto object = Lookup(handle);
-        if (!THandleTable<TPLTnObject>::InRange(handle)) return -1;
-        WriteLog(1, Format("%.4d : Pedido de desconexion", handle));
-        if (!object) return -1;
-        {
-            std::lock_guard lock(object->Lock());
-            WriteLog(3, Format("%.4d : Finalizando conexion con host...", handle));
-            object->Engine->CloseSession();
-            WriteLog(3, Format("%.4d : Desconexion con host realizada", handle));
-        }
-        // Outside the lock, which the reader may need to finish its block:
-        // once it has ended, no event reaches the caller any more.
-        object->Engine->JoinReader();
-        return 0;
-    });
+    return Guarded([&] { return Sessions().Disconnect(handle); });
 }
 
 int32_t GetScreen(int32_t handle, void* buffer, int32_t bufSize) {
@@ -212,7 +130,7 @@ int32_t GetScreenEx(int32_t handle, void* buffer, int32_t bufSize) {
 int32_t SendToScreen(int32_t handle, const char* aid, const void* fields, int32_t fieldsSize) {
     return Guarded([&]() -> int32_t {
         auto object = Lookup(handle);
-        if (!THandleTable<TPLTnObject>::InRange(handle)) return -1;
+        if (!TSessions::TTable::InRange(handle)) return -1;
         WriteLog(2, Format("%.4d : Pedido de envio de EmFields a Screen", handle));
         if (!object) return -1;
         if (!fields || fieldsSize < 0) return Fail("Invalid Fields passed as parameter");
@@ -230,7 +148,7 @@ int32_t SendToScreen(int32_t handle, const char* aid, const void* fields, int32_
 int32_t LastResult(int32_t handle) {
     return Guarded([&]() -> int32_t {
         auto object = Lookup(handle);
-        if (!THandleTable<TPLTnObject>::InRange(handle)) return -1;
+        if (!TSessions::TTable::InRange(handle)) return -1;
         WriteLog(2, Format("%.4d : Pedido de ultimo valor retornado", handle));
         return object ? object->LastResult.load() : -1;
     });
@@ -243,7 +161,7 @@ const char* LastErrMsg(void) {
 int32_t SendSystemRequest(int32_t handle, const char* text) {
     return Guarded([&]() -> int32_t {
         auto object = Lookup(handle);
-        if (!THandleTable<TPLTnObject>::InRange(handle)) return -1;
+        if (!TSessions::TTable::InRange(handle)) return -1;
         WriteLog(2, Format("%.4d : Pedido de Requerimiento al Sistema (SysReq)", handle));
         if (!object) return -1;
         std::lock_guard lock(object->Lock());

@@ -19,6 +19,7 @@ struct TEngineModule {
     TSendToScreenFn SendToScreen = nullptr;
     TLastResultFn LastResult = nullptr;
     TLastErrMsgFn LastErrMsg = nullptr;
+    // Only the 5250 engine has it; null for a module without it.
     TSendSystemRequestFn SendSystemRequest = nullptr;
 
     explicit TEngineModule(const std::string& path) {
@@ -32,7 +33,8 @@ struct TEngineModule {
         Bind(SendToScreen, "SendToScreen");
         Bind(LastResult, "LastResult");
         Bind(LastErrMsg, "LastErrMsg");
-        Bind(SendSystemRequest, "SendSystemRequest");
+        SendSystemRequest =
+            reinterpret_cast<TSendSystemRequestFn>(dlsym(handle, "SendSystemRequest"));
     }
     bool Exports(const char* name) const { return dlsym(handle, name) != nullptr; }
 

@@ -1,0 +1,157 @@
+// What the exported interfaces of the engines share: the object behind each
+// session handle, the table of handles, opening a session for a caller,
+// the bridge from a session's events to the caller's callback, and closing
+// a session. Each engine names its own session class and the few texts in
+// which the engines differ. Caller's thread, except DoSessionEvent, which
+// runs on whichever thread the session reports from.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+
+#include "PLEngineApi.h"
+#include "uEngineCalls.h"
+#include "uHandleTable.h"
+#include "uLastError.h"
+#include "uPLIntfLogg.h"
+#include "uPLTelnet.h"
+#include "uSessionEvents.h"
+
+// The log lines and texts in which the engines differ.
+struct TEngineTexts {
+    const char* HandleAssigned;          // log line with the handle number
+    const char* NoHandlesError;          // last error text when no slot is free
+    const char* HandleReleased;          // log line with the handle number
+    std::span<const char* const> Events; // event names by number
+};
+
+// One open session: the object behind a handle. The session's own lock,
+// which the reader thread holds while it processes a block from the host,
+// keeps the display and the field list apart from the caller's calls.
+template <typename TSession> struct TEngineObject {
+    explicit TEngineObject(int handle)
+        : Handle(handle), Engine(std::make_shared<TSession>(handle)) {}
+    // A session still open when its object goes is closed first; its
+    // disconnection no longer finds the object, so the handle is not
+    // released twice.
+    ~TEngineObject() {
+        try {
+            if (Engine->Connected() && !Engine->Closing()) Engine->CloseSession();
+        } catch (...) {}
+    }
+    TEngineObject(const TEngineObject&) = delete;
+    TEngineObject& operator=(const TEngineObject&) = delete;
+
+    const int Handle;
+    const std::shared_ptr<TSession> Engine;
+    intptr_t UserData = 0;
+    TSessionCallback Callback = nullptr;
+    std::atomic<int32_t> LastResult{0};
+    std::recursive_mutex& Lock() { return Engine->SessionLock; }
+};
+
+template <typename TSession> class TEngineSessions {
+public:
+    using TObject = TEngineObject<TSession>;
+    using TTable = THandleTable<TObject>;
+    // Applies a "KEY=value;..." text to a session; may throw.
+    using TApplyParams = std::function<void(TObject&, const std::string&)>;
+
+    explicit TEngineSessions(const TEngineTexts& texts) : texts_(texts) {}
+
+    TTable& Handles() { return table_; }
+
+    // The object of a handle; null, with the error text of a handle out of
+    // range, when there is none.
+    std::shared_ptr<TObject> Lookup(int32_t handle) { return LookupHandle(table_, handle); }
+
+    // Opens a session on a free handle: the host is the text before the
+    // first ";", and the whole text goes to applyParams when it holds one.
+    int32_t Connect(const char* connStr, intptr_t userData, TSessionCallback callback,
+                    const TApplyParams& applyParams) {
+        WriteLog(1, "<--- Pedido de conexion ");
+        if (!connStr) return FailWith("Invalid ConnStr passed as parameter");
+        WriteLog(1, "<--- Buscando handle disponible");
+        const int handle = table_.Acquire([](int h) { return std::make_shared<TObject>(h); });
+        if (handle < 0) {
+            WriteLog(1, "<--- No hay handles disponibles");
+            return FailWith(texts_.NoHandlesError);
+        }
+        WriteLog(1, Format(texts_.HandleAssigned, handle));
+        auto object = table_.Get(handle);
+        object->UserData = userData;
+        object->Callback = callback;
+        object->LastResult = 0;
+        try {
+            const std::string text = connStr;
+            const size_t semi = text.find(';');
+            if (semi != std::string::npos) {
+                WriteLog(1, Format("%.4d : Seteo de parametros: %s", handle, text.c_str()));
+                applyParams(*object, text);
+            }
+            TSession& session = *object->Engine;
+            session.Host = text.substr(0, semi);
+            std::weak_ptr<TObject> weak = object;
+            session.OnSessionEvent = [this, weak](TPLTelnet&, TSessionEvent event) {
+                auto self = weak.lock();
+                return self ? DoSessionEvent(self, event) : false;
+            };
+            session.Connect();
+            SetLastErrorText("");
+        } catch (const std::exception& e) {
+            WriteLog(1, Format("%.4d : ERROR: %s", handle, e.what()));
+            SetLastErrorText(e.what());
+            if (callback) callback(userData, ceSessionConnectedFail);
+            object->Engine->OnSessionEvent = nullptr;
+            ReleaseHandle(*object);
+            return -1;
+        }
+        return handle;
+    }
+
+    // Closes a session and waits until its reader has ended, so that no
+    // event reaches the caller after the return.
+    int32_t Disconnect(int32_t handle) {
+        auto object = Lookup(handle);
+        if (!TTable::InRange(handle)) return -1;
+        WriteLog(1, Format("%.4d : Pedido de desconexion", handle));
+        if (!object) return -1;
+        {
+            std::lock_guard lock(object->Lock());
+            WriteLog(3, Format("%.4d : Finalizando conexion con host...", handle));
+            object->Engine->CloseSession();
+            WriteLog(3, Format("%.4d : Desconexion con host realizada", handle));
+        }
+        // Outside the lock, which the reader may need to finish its block.
+        object->Engine->JoinReader();
+        return 0;
+    }
+
+    void ReleaseHandle(const TObject& object) {
+        WriteLog(1, Format(texts_.HandleReleased, object.Handle));
+        table_.Release(object.Handle, &object);
+    }
+
+    // The bridge from a session's events to the caller's callback. The slot
+    // is emptied once the disconnection has reached the callback; the object
+    // itself lives on while a call or the closing still holds it.
+    bool DoSessionEvent(const std::shared_ptr<TObject>& object, TSessionEvent event) {
+        const char* name = static_cast<size_t>(event) < texts_.Events.size() ? texts_.Events[event]
+                                                                             : "Evento desconocido";
+        WriteLog(1, Format("<--- Notificacion \"%s\" a Handle: %d", name, object->Handle));
+        bool answer = true;
+        if (object->Callback) answer = object->Callback(object->UserData, event);
+        if (event == ceSessionDisconnected) ReleaseHandle(*object);
+        return answer;
+    }
+
+private:
+    const TEngineTexts& texts_;
+    TTable table_;
+};
