@@ -14,7 +14,9 @@ void TPLTn3270::SetModel(int model) {
     SetStream(nullptr);
     auto stream = std::make_unique<TPLTn3270stream>(SessionId, Rows(), Cols());
     stream->Display()->OnStatusChange = [this](TPLTndisplay&) { StatusChange(); };
-    stream->OnSend = [this](const uint8_t* data, size_t len) { SendStreamRecord(data, len); };
+    stream->OnSend = [this](const uint8_t* data, size_t len, const uint8_t* logView) {
+        SendStreamRecord(data, len, logView);
+    };
     SetStream(std::move(stream));
     TermType = "IBM-3278-" + std::to_string(model) + "-E";
     deviceSuffix_.clear();
@@ -32,8 +34,8 @@ void TPLTn3270::SetDeviceName(const std::string& name) {
     TermType += deviceSuffix_;
 }
 
-bool TPLTn3270::SendStreamRecord(const uint8_t* data, size_t len) {
-    const long sent = SendRecord(data, len);
+bool TPLTn3270::SendStreamRecord(const uint8_t* data, size_t len, const uint8_t* logView) {
+    const long sent = SendRecord(data, len, logView);
     if (sent < 0) {
         lastSendFailed_ = true;
         lastSendError_ = LastSendErrorText();

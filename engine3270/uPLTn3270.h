@@ -43,7 +43,7 @@ protected:
     void TextReceived(const uint8_t* data, size_t len) override;
 
 private:
-    bool SendStreamRecord(const uint8_t* data, size_t len);
+    bool SendStreamRecord(const uint8_t* data, size_t len, const uint8_t* logView);
 
     std::string deviceName_;
     std::string deviceSuffix_;    // what SetDeviceName added to the terminal type

@@ -1,6 +1,8 @@
 // The inbound records the 3270 engine builds (Read Modified, Read Buffer,
 // the query reply) and the structured fields of Write Structured Field.
+#include <algorithm>
 #include <string>
+#include <utility>
 
 #include "PLError.h"
 #include "uPLTn3270stream.h"
@@ -25,6 +27,31 @@ constexpr uint8_t kQueryOperation = 0x02, kQueryPartition = 0xFF;
 bool IsShortRead(uint8_t aid) {
     return aid == aid3270::PA1 || aid == aid3270::PA2 || aid == aid3270::PA3 ||
            aid == aid3270::Clear;
+}
+
+// What the log shows instead of a byte of a non-display field: EBCDIC '*'.
+constexpr uint8_t kMaskByte = 0x5C;
+
+bool IsNonDisplay(uint8_t internalAttr) {
+    return (internalAttr & attr3270::Intensity) == attr3270::Intensity;
+}
+
+// Byte ranges [first, second) of a reply that hold a non-display field's text.
+using THiddenRanges = std::vector<std::pair<size_t, size_t>>;
+
+// The reply goes out as built; the log is handed a copy with the text of
+// non-display fields (passwords, as a rule) masked.
+void SendMasked(TPLTn3270stream& stream, const std::vector<uint8_t>& reply,
+                const THiddenRanges& hidden) {
+    if (hidden.empty()) {
+        stream.DoSend(reply.data(), reply.size());
+        return;
+    }
+    std::vector<uint8_t> view(reply);
+    for (const auto& [first, last] : hidden)
+        std::fill(view.begin() + static_cast<long>(first), view.begin() + static_cast<long>(last),
+                  kMaskByte);
+    stream.DoSend(reply.data(), reply.size(), view.data());
 }
 
 } // namespace
@@ -61,6 +88,7 @@ void TPLTn3270stream::SendModifiedFields() {
     }
     // The reply grows as it needs: a screen of adjacent modified attribute
     // cells takes three bytes a cell, more than the usual reply room.
+    THiddenRanges hidden;
     for (int f = first; f != -1; f = d.FindNextField(f + 1)) {
         if (!d.IsFieldModified(f)) continue;
         const int data = d.Next(f);
@@ -68,24 +96,35 @@ void TPLTn3270stream::SendModifiedFields() {
         EncodeBufferAddress(data, address);
         reply_.push_back(kSbaOrder);
         reply_.insert(reply_.end(), address, address + 2);
+        const size_t textStart = reply_.size();
         for (int c = data; !d.IsFieldAttribute(c); c = d.Next(c))
             if (d.Chars[c] != 0) reply_.push_back(ToEbcdic(d.Chars[c]));
+        if (IsNonDisplay(d.Attrs[f]) && reply_.size() > textStart)
+            hidden.emplace_back(textStart, reply_.size());
     }
-    Send(reply_);
+    SendMasked(*this, reply_, hidden);
 }
 
 void TPLTn3270stream::ReadBuffer() {
     const TPLTn3270display& d = *Display3270();
     BeginReply(true);
+    THiddenRanges hidden;
     for (int c = 0; c < d.Size(); ++c) {
         if (d.IsFieldAttribute(c)) {
             reply_.push_back(kSfOrder);
             reply_.push_back(d.GetFieldAttribute(c));
-        } else {
-            reply_.push_back(ToEbcdic(d.Chars[c]));
+            continue;
         }
+        // Every data cell carries its field's attribute.
+        if (IsNonDisplay(d.Attrs[c])) {
+            if (!hidden.empty() && hidden.back().second == reply_.size())
+                ++hidden.back().second;
+            else
+                hidden.emplace_back(reply_.size(), reply_.size() + 1);
+        }
+        reply_.push_back(ToEbcdic(d.Chars[c]));
     }
-    Send(reply_);
+    SendMasked(*this, reply_, hidden);
 }
 
 std::vector<uint8_t> TPLTn3270stream::BuildQueryReply() const {

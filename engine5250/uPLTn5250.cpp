@@ -12,13 +12,15 @@ void TPLTn5250::SetModel(int model) {
     SetStream(nullptr);
     auto stream = std::make_unique<TPLTn5250stream>(SessionId, Rows(), Cols());
     stream->Display()->OnStatusChange = [this](TPLTndisplay&) { StatusChange(); };
-    stream->OnSend = [this](const uint8_t* data, size_t len) { SendStreamRecord(data, len); };
+    stream->OnSend = [this](const uint8_t* data, size_t len, const uint8_t* logView) {
+        SendStreamRecord(data, len, logView);
+    };
     SetStream(std::move(stream));
     TermType = "IBM-3179-2";
 }
 
-bool TPLTn5250::SendStreamRecord(const uint8_t* data, size_t len) {
-    const long sent = SendRecord(data, len);
+bool TPLTn5250::SendStreamRecord(const uint8_t* data, size_t len, const uint8_t* logView) {
+    const long sent = SendRecord(data, len, logView);
     if (sent < 0) {
         lastSendFailed_ = true;
         lastSendError_ = LastSendErrorText();

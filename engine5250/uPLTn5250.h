@@ -51,7 +51,7 @@ private:
     // The message field, the model and the log lines of a new list.
     void FinishHostFields();
     // The reply of the last send, so a caller learns that it did not go out.
-    bool SendStreamRecord(const uint8_t* data, size_t len);
+    bool SendStreamRecord(const uint8_t* data, size_t len, const uint8_t* logView);
     bool useWindows_ = false;
     bool lastSendFailed_ = false; // under the session lock
     std::string lastSendError_;

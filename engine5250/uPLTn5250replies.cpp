@@ -44,6 +44,28 @@ bool IsSpecialAid(uint8_t aid) {
            aid == kAidHelp;
 }
 
+// A field whose start attribute the screen does not show: the same screen
+// attributes the host-field list marks non-display.
+bool IsNonDisplay(uint8_t attribute) {
+    if (attribute < 0x20 || attribute > 0x3F) return true;
+    return (attribute & 0x07) == 0x07 && attribute != 0x3F;
+}
+
+// Byte ranges [first, second) of a reply that hold a non-display field's text.
+using THiddenRanges = std::vector<std::pair<size_t, size_t>>;
+
+// The text of a non-display field (a password, as a rule) goes to the host as
+// typed; the log is handed a copy of the reply with it masked (EBCDIC '*').
+// Empty when nothing is hidden.
+std::vector<uint8_t> LogView(const std::vector<uint8_t>& data, const THiddenRanges& hidden) {
+    if (hidden.empty()) return {};
+    std::vector<uint8_t> view(data);
+    for (const auto& [first, last] : hidden)
+        std::fill(view.begin() + static_cast<long>(first), view.begin() + static_cast<long>(last),
+                  uint8_t{0x5C});
+    return view;
+}
+
 // The cursor as the 5250 data stream addresses it: 1-based row and column of
 // the 80-column position, whatever the model.
 std::pair<uint8_t, uint8_t> CursorAddress(const TPLTn5250display& d) {
@@ -102,6 +124,7 @@ bool TPLTn5250stream::BeginReply(std::vector<uint8_t>& data) {
 void TPLTn5250stream::SendModifiedFields() {
     std::vector<uint8_t> data;
     if (!BeginReply(data)) return;
+    THiddenRanges hidden;
     const TPLTn5250display* d = Display5250();
     for (int slot = 1; slot <= TPLTn5250display::kSlots; ++slot) {
         const TFieldFormatRec* f = d->Field(slot);
@@ -113,15 +136,19 @@ void TPLTn5250stream::SendModifiedFields() {
         const std::string text = Trim(raw.substr(0, raw.find('\0')));
         const auto [fieldRow, fieldCol] = FieldAddress(*f);
         data.insert(data.end(), {kSetBufferAddress, fieldRow, fieldCol});
+        const size_t textStart = data.size();
         for (char c : text)
             data.push_back(ToEbcdic(static_cast<uint8_t>(c)));
+        if (IsNonDisplay(f->Attribute) && data.size() > textStart)
+            hidden.emplace_back(textStart, data.size());
     }
-    SendRecord(0x00, 0x00, op5250::PutGet, data);
+    SendRecord(0x00, 0x00, op5250::PutGet, data, LogView(data, hidden));
 }
 
 void TPLTn5250stream::SendInputFields() {
     std::vector<uint8_t> data;
     if (!BeginReply(data)) return;
+    THiddenRanges hidden;
     const TPLTn5250display* d = Display5250();
     for (int slot = 1; slot <= TPLTn5250display::kSlots; ++slot) {
         const TFieldFormatRec* f = d->Field(slot);
@@ -132,10 +159,13 @@ void TPLTn5250stream::SendInputFields() {
         const bool signedNumeric = (f->FFW1 & 0x07) == 0x07;
         if (signedNumeric && text.size() >= 2 && text.back() == '-')
             text[text.size() - 2] = static_cast<char>(ToAscii(0x0D));
+        const size_t textStart = data.size();
         for (char c : text)
             data.push_back(ToEbcdic(static_cast<uint8_t>(c)));
+        if (IsNonDisplay(f->Attribute) && data.size() > textStart)
+            hidden.emplace_back(textStart, data.size());
     }
-    SendRecord(0x00, 0x00, op5250::PutGet, data);
+    SendRecord(0x00, 0x00, op5250::PutGet, data, LogView(data, hidden));
 }
 
 void TPLTn5250stream::ResetMDT() {

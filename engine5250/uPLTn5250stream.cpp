@@ -14,16 +14,23 @@ TPLTn5250stream::TPLTn5250stream(int sessionId, int rows, int cols)
 }
 
 void TPLTn5250stream::SendRecord(uint8_t flags1, uint8_t flags2, uint8_t opcode,
-                                 std::span<const uint8_t> data) {
+                                 std::span<const uint8_t> data, std::span<const uint8_t> logView) {
     // The length field holds 16 bits; nothing this engine builds comes near.
     const size_t len = std::min<size_t>(T5250RecordHeader::kSize + data.size(), 0xFFFF);
+    const auto dataLen = static_cast<long>(len - T5250RecordHeader::kSize);
     std::vector<uint8_t> record;
     record.reserve(len);
     record.insert(record.end(), {static_cast<uint8_t>(len >> 8), static_cast<uint8_t>(len), 0x12,
                                  0xA0, 0x00, 0x00, 0x04, flags1, flags2, opcode});
-    record.insert(record.end(), data.begin(),
-                  data.begin() + static_cast<long>(len - T5250RecordHeader::kSize));
-    DoSend(record.data(), record.size());
+    if (logView.size() != data.size() || logView.empty()) {
+        record.insert(record.end(), data.begin(), data.begin() + dataLen);
+        DoSend(record.data(), record.size());
+        return;
+    }
+    std::vector<uint8_t> view(record);
+    record.insert(record.end(), data.begin(), data.begin() + dataLen);
+    view.insert(view.end(), logView.begin(), logView.begin() + dataLen);
+    DoSend(record.data(), record.size(), view.data());
 }
 
 void TPLTn5250stream::SetCursor(int pos) {

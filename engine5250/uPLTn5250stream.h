@@ -50,9 +50,10 @@ public:
     void SendModifiedFields() override;
     void ResetMDT() override;
 
-    // Header plus data, handed to DoSend in one block.
+    // Header plus data, handed to DoSend in one block; logView, when it is as
+    // long as data, is what the log shows of data.
     void SendRecord(uint8_t flags1, uint8_t flags2, uint8_t opcode,
-                    std::span<const uint8_t> data = {});
+                    std::span<const uint8_t> data = {}, std::span<const uint8_t> logView = {});
     // The reply ReplyMode asks for, for the pending AID byte.
     void SendReply();
     void SendInputFields();

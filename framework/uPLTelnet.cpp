@@ -112,10 +112,10 @@ bool TPLTelnet::RaiseEvent(TSessionEvent event) {
     return OnSessionEvent(*this, event);
 }
 
-long TPLTelnet::SendData(const uint8_t* data, size_t len) {
+long TPLTelnet::SendData(const uint8_t* data, size_t len, const uint8_t* logView) {
     WriteLog(9, Format("%.4d : TPLTelnet: Enviando informacion a Host (ver dump)", SessionId));
     WriteDump(6, Format("DATA STREAM ENVIADO A HOST (EBCDIC): %d BYTES", static_cast<int>(len)),
-              kDumpWidth, data, static_cast<int>(len), kDumpBlock);
+              kDumpWidth, logView ? logView : data, static_cast<int>(len), kDumpBlock);
     int error = 0;
     long sent = socket_.Send(data, len, &error);
     if (sent < 0) lastSendErrno_.store(error);
@@ -129,17 +129,21 @@ std::string TPLTelnet::LastSendErrorText() const {
     return SocketErrorText(lastSendErrno_.load(), "send");
 }
 
-long TPLTelnet::SendRecord(const uint8_t* data, size_t len) {
-    std::vector<uint8_t> frame;
+long TPLTelnet::SendRecord(const uint8_t* data, size_t len, const uint8_t* logView) {
+    std::vector<uint8_t> frame, viewFrame;
     frame.reserve(len + len / 16 + 2);
+    if (logView) viewFrame.reserve(frame.capacity());
     for (size_t i = 0; i < len; ++i) {
-        frame.push_back(data[i]);
         // A data byte 0xFF would read as IAC: the host expects it doubled.
-        if (data[i] == telnet::IAC) frame.push_back(telnet::IAC);
+        const int copies = data[i] == telnet::IAC ? 2 : 1;
+        frame.insert(frame.end(), copies, data[i]);
+        // The view doubles where the record does, so that the dump shows the
+        // length and the places of what goes on the wire.
+        if (logView) viewFrame.insert(viewFrame.end(), copies, logView[i]);
     }
-    frame.push_back(telnet::IAC);
-    frame.push_back(telnet::EOR);
-    return SendData(frame.data(), frame.size());
+    frame.insert(frame.end(), {telnet::IAC, telnet::EOR});
+    if (logView) viewFrame.insert(viewFrame.end(), {telnet::IAC, telnet::EOR});
+    return SendData(frame.data(), frame.size(), logView ? viewFrame.data() : nullptr);
 }
 
 void TPLTelnet::SendCommand(uint8_t verb, uint8_t option) {

@@ -99,12 +99,14 @@ public:
     // ceSessionDisconnected, OnDisconnect, Disconnect.
     virtual void CloseSession();
 
-    // One blocking send; the count sent, or -1.
-    long SendData(const uint8_t* data, size_t len);
+    // One blocking send; the count sent, or -1. The dump shows logView (len
+    // bytes) when given, else data.
+    long SendData(const uint8_t* data, size_t len, const uint8_t* logView = nullptr);
     // The system's text for the last send that failed.
     std::string LastSendErrorText() const;
-    // The record with its 0xFF bytes doubled, then IAC EOR, in one send.
-    long SendRecord(const uint8_t* data, size_t len);
+    // The record with its 0xFF bytes doubled, then IAC EOR, in one send. A
+    // log view of the record (len bytes) is framed alike and dumped instead.
+    long SendRecord(const uint8_t* data, size_t len, const uint8_t* logView = nullptr);
     void SendCommand(uint8_t verb, uint8_t option);
 
     // Feeds received bytes to the telnet parser (reader thread).

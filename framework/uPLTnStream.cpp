@@ -21,8 +21,8 @@ void TPLTnStream::SetDisplay(std::unique_ptr<TPLTndisplay> display) {
     display_ = std::move(display);
 }
 
-void TPLTnStream::DoSend(const uint8_t* data, size_t len) {
-    if (OnSend) OnSend(data, len);
+void TPLTnStream::DoSend(const uint8_t* data, size_t len, const uint8_t* logView) {
+    if (OnSend) OnSend(data, len, logView);
 }
 
 void TPLTnStream::AddData(const uint8_t* data, size_t len) {

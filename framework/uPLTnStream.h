@@ -4,6 +4,7 @@
 // session's reader thread, or on the caller's thread under the engine's lock.
 #pragma once
 
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -15,10 +16,38 @@
 #include "uCodeTables.h"
 #include "uPLTndisplay.h"
 
+// Where the stream hands an outbound record. Beside the record it may get a
+// log view: the same number of bytes with the user's text of non-display
+// fields masked, for what is dumped to the log (nullptr: none; the record
+// itself is dumped). A handler that takes only the record ignores the view.
+// Called on the thread that sends: the reader thread or the caller's.
+class TSendHandler {
+public:
+    using TFull = std::function<void(const uint8_t* data, size_t len, const uint8_t* logView)>;
+
+    TSendHandler() = default;
+    template <class F>
+    requires std::invocable<F&, const uint8_t*, size_t, const uint8_t*> TSendHandler(F f)
+        : handler_(std::move(f)) {}
+    template <class F>
+    requires(std::invocable<F&, const uint8_t*, size_t> &&
+             !std::invocable<F&, const uint8_t*, size_t, const uint8_t*>) TSendHandler(F f)
+        : handler_([f = std::move(f)](const uint8_t* data, size_t len, const uint8_t*) mutable {
+              f(data, len);
+          }) {}
+
+    explicit operator bool() const { return static_cast<bool>(handler_); }
+    void operator()(const uint8_t* data, size_t len, const uint8_t* logView = nullptr) const {
+        handler_(data, len, logView);
+    }
+
+private:
+    TFull handler_;
+};
+
 class TPLTnStream {
 public:
     static constexpr size_t kRecordSize = 8192;
-    using TSendHandler = std::function<void(const uint8_t* data, size_t len)>;
 
     TPLTnStream(int sessionId, int rows, int cols);
     virtual ~TPLTnStream();
@@ -37,7 +66,8 @@ public:
     void SetDisplay(std::unique_ptr<TPLTndisplay> display);
 
     virtual void EraseUnprotected(int startPos, int endPos) = 0;
-    virtual void DoSend(const uint8_t* data, size_t len);
+    // logView, when given, holds len bytes: the record as the log may show it.
+    virtual void DoSend(const uint8_t* data, size_t len, const uint8_t* logView = nullptr);
     // Appends to the current record; bytes past its 8192 are dropped.
     virtual void AddData(const uint8_t* data, size_t len);
     // Interprets the current record. The base only empties it.

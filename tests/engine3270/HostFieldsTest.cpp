@@ -2,8 +2,10 @@
 // replies, the user's input, the terminal type, and what reaches the log.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 
+#include "HostSim.h"
 #include "Stream3270Rig.h"
 #include "framework/Log32Fake.h"
 #include "support/TempDir.h"
@@ -179,6 +181,74 @@ TEST(Session, HiddenFieldTextIsMaskedInTheLog) {
     EXPECT_EQ(log.find("SECRET"), std::string::npos);
     EXPECT_NE(log.find("Data:******"), std::string::npos);
     EXPECT_NE(log.find("Data:SHOWN"), std::string::npos);
+}
+
+// The record as the dump should show it: framed as on the wire, with the
+// bytes [first, last) masked.
+Bytes DumpOf(Bytes record, size_t first, size_t last) {
+    std::fill(record.begin() + long(first), record.begin() + long(last), uint8_t{0x5C});
+    record.insert(record.end(), {0xFF, 0xEF});
+    return record;
+}
+
+TEST(Session, HiddenFieldTextReachesTheHostButNotTheDump) {
+    TTempDir dir;
+    dir.write(kSettingsFileName, "[Tn3270]\nLogLevel=9\n");
+    log32fake::TInstalled fake;
+    ConfigureEngineLogs("Tn3270", dir.path());
+    hostsim::THostSim host(hostsim::TProtocol::TN3270);
+    auto session = std::make_shared<TPLTn3270>(1);
+    session->Host = "127.0.0.1";
+    session->Port = std::to_string(host.Port());
+    session->Timing.DataPauseMillis = 0;
+    session->Connect();
+    const auto conn = host.Accept();
+    ASSERT_TRUE(conn);
+    ASSERT_TRUE(conn->Negotiate());
+
+    TPLTn3270stream& s = *session->Stream3270();
+    auto hostText = [&s](std::string_view text) {
+        Bytes out;
+        for (char c : text)
+            out.push_back(s.ToEbcdic(uint8_t(c)));
+        return out;
+    };
+    {
+        // A non-display input field at cell 10, a shown one at 30.
+        std::lock_guard lock(session->SessionLock);
+        const Bytes screen = Cat(
+            {{0xF5, 0xC3}, Sba(10), {0x1D, 0x4C}, Sba(30), {0x1D, 0x40}, Sba(50), {0x1D, 0x60}});
+        s.AddData(screen.data(), screen.size());
+        s.ProcessRecord();
+        s.Display3270()->PutString(11, 19, "SECRET");
+        s.Display3270()->PutString(31, 19, "BOB");
+        ASSERT_EQ(session->SetAid("@E"), 0);
+    }
+    Bytes enter, buffer;
+    ASSERT_TRUE(conn->ReadRecord(enter));
+    conn->SendRecord({0xF2}); // Read Buffer, answered by the reader thread
+    ASSERT_TRUE(conn->ReadRecord(buffer));
+    DoneEngineLogs(); // no writer is left to race the reading of the dumps
+    session->Disconnect();
+    session->JoinReader();
+
+    std::vector<Bytes> dumped;
+    for (const auto& d : log32fake::Dumps())
+        if (d.title.starts_with("DATA STREAM ENVIADO A HOST")) dumped.push_back(d.bytes);
+    ASSERT_GE(dumped.size(), 2u);
+
+    // Read Modified: AID, cursor, then each field's SBA and text.
+    const Bytes secret = hostText("SECRET");
+    ASSERT_EQ(enter.size(), 18u);
+    EXPECT_EQ(Bytes(enter.begin() + 6, enter.begin() + 12), secret) << "sent as typed";
+    EXPECT_EQ(Bytes(enter.begin() + 15, enter.end()), hostText("BOB"));
+    EXPECT_EQ(dumped[dumped.size() - 2], DumpOf(enter, 6, 12));
+
+    // Read Buffer: AID, cursor, then every cell; the hidden field's cells
+    // 11..29 follow its attribute's two bytes.
+    ASSERT_EQ(buffer.size(), 3u + 1920u + 3u);
+    EXPECT_EQ(Bytes(buffer.begin() + 15, buffer.begin() + 21), secret) << "sent as typed";
+    EXPECT_EQ(dumped.back(), DumpOf(buffer, 15, 34));
 }
 
 } // namespace

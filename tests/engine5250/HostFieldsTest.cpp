@@ -1,6 +1,12 @@
 // The host-field list of a 5250 screen, and pop-up window detection.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "HostSim.h"
+#include "framework/Log32Fake.h"
+#include "support/TempDir.h"
+#include "uPLIntfLogg.h"
 #include "uPLTn5250.h"
 
 namespace {
@@ -203,6 +209,74 @@ TEST_F(HostFields5250, ColumnMarkersAtTheRightEdgeNeverReadPastTheScreen) {
     d.SetWinRight(79);
     session->SetWindows(true);
     EXPECT_EQ(session->HostFields.WindowMode, 0);
+}
+
+TEST_F(HostFields5250, HiddenFieldTextReachesTheHostButNotTheDump) {
+    TTempDir dir;
+    dir.write(kSettingsFileName, "[Tn5250]\nLogLevel=9\n");
+    log32fake::TInstalled fake;
+    ConfigureEngineLogs("Tn5250", dir.path());
+    hostsim::THostSim host;
+    session->Host = "127.0.0.1";
+    session->Port = std::to_string(host.Port());
+    session->Timing.DataPauseMillis = 0;
+    session->Connect();
+    const auto conn = host.Accept();
+    ASSERT_TRUE(conn);
+    ASSERT_TRUE(conn->Negotiate());
+
+    TPLTn5250stream& s = *session->Stream5250();
+    auto hostText = [&s](std::string_view text) {
+        std::vector<uint8_t> out;
+        for (char c : text)
+            out.push_back(s.ToEbcdic(uint8_t(c)));
+        return out;
+    };
+    // READ MDT sends the trimmed text; READ INPUT the whole field, blanks too.
+    struct Case {
+        uint8_t replyMode;
+        size_t hiddenLength;
+    };
+    const Case cases[] = {{0, 6}, {1, 10}};
+    std::vector<std::vector<uint8_t>> records;
+    for (const Case& c : cases) {
+        {
+            std::lock_guard lock(session->SessionLock);
+            d.Clear();
+            Field(159, 10, 0x40, 0, 0x27); // non-display, slot 1
+            Field(239, 10, 0x40, 0, 0x24); // shown, slot 2
+            for (auto [slot, text] : {std::pair{1, "SECRET"}, std::pair{2, "BOB"}}) {
+                d.Field(slot)->Data.replace(0, std::string(text).size(), text);
+                d.Field(slot)->Modified = 1;
+            }
+            s.ReplyMode = c.replyMode;
+            ASSERT_EQ(session->SetAid("@E"), 0);
+        }
+        records.emplace_back();
+        ASSERT_TRUE(conn->ReadRecord(records.back()));
+    }
+    DoneEngineLogs(); // no writer is left to race the reading of the dumps
+    session->Disconnect();
+    session->JoinReader();
+
+    std::vector<std::vector<uint8_t>> dumped;
+    for (const auto& dump : log32fake::Dumps())
+        if (dump.title.starts_with("DATA STREAM ENVIADO A HOST")) dumped.push_back(dump.bytes);
+    ASSERT_GE(dumped.size(), 2u);
+    dumped.erase(dumped.begin(), dumped.end() - 2);
+
+    const auto secret = hostText("SECRET"), bob = hostText("BOB");
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& record = records[i];
+        const auto at = std::search(record.begin(), record.end(), secret.begin(), secret.end());
+        ASSERT_NE(at, record.end()) << "sent as typed, mode " << int(cases[i].replyMode);
+        EXPECT_NE(std::search(record.begin(), record.end(), bob.begin(), bob.end()), record.end());
+        auto expected = record;
+        const auto first = expected.begin() + (at - record.begin());
+        std::fill(first, first + long(cases[i].hiddenLength), uint8_t{0x5C});
+        expected.insert(expected.end(), {0xFF, 0xEF});
+        EXPECT_EQ(dumped[i], expected) << "mode " << int(cases[i].replyMode);
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // A log32 stand-in that records every call, for tests of the writers.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,15 @@ namespace log32fake {
 inline std::vector<std::string>& Calls() {
     static std::vector<std::string> calls;
     return calls;
+}
+// Each dump's title and bytes, in order.
+struct TDump {
+    std::string title;
+    std::vector<uint8_t> bytes;
+};
+inline std::vector<TDump>& Dumps() {
+    static std::vector<TDump> dumps;
+    return dumps;
 }
 inline int32_t& NextHandle() {
     static int32_t h = 0;
@@ -29,8 +39,11 @@ inline void CloseLog(int32_t h) {
 inline void RewindLog(int32_t h) {
     Calls().push_back("RewindLog " + std::to_string(h));
 }
-inline void DumpLog(int32_t h, uint16_t level, const char* title, uint16_t width, const void*,
+inline void DumpLog(int32_t h, uint16_t level, const char* title, uint16_t width, const void* data,
                     uint16_t len, uint16_t block) {
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    Dumps().push_back({title, {}});
+    if (bytes) Dumps().back().bytes.assign(bytes, bytes + len);
     Calls().push_back("DumpLog " + std::to_string(h) + " " + std::to_string(level) + " " + title +
                       " " + std::to_string(width) + " " + std::to_string(len) + " " +
                       std::to_string(block));
@@ -43,6 +56,7 @@ inline void MsgLog(int32_t h, uint16_t level, const char* text) {
 struct TInstalled {
     TInstalled() {
         Calls().clear();
+        Dumps().clear();
         NextHandle() = 0;
         SetLog32Api({SetLogLevel, OpenLog, CloseLog, RewindLog, DumpLog, MsgLog});
     }
