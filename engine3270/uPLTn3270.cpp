@@ -24,12 +24,12 @@ void TPLTn3270::SetModel(int model) {
 
 void TPLTn3270::SetDeviceName(const std::string& name) {
     deviceName_ = name;
+    // An empty name leaves the terminal type as it stands, suffix and all.
+    if (name.empty()) return;
     const size_t n = deviceSuffix_.size();
     if (n != 0 && TermType.size() >= n &&
         TermType.compare(TermType.size() - n, n, deviceSuffix_) == 0)
         TermType.resize(TermType.size() - n);
-    deviceSuffix_.clear();
-    if (name.empty()) return;
     deviceSuffix_ = "@ " + name;
     TermType += deviceSuffix_;
 }

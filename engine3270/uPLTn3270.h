@@ -24,7 +24,8 @@ public:
 
     void SetModel(int model) override;
     // A name adds the suffix "@ " and the name to the terminal type; a
-    // suffix an earlier name added is taken off first.
+    // suffix an earlier name added is taken off first. An empty name
+    // changes only the device name.
     void SetDeviceName(const std::string& name);
     // 0 when the reply went out; -1 for an unknown mnemonic (last error text
     // "Invalid aid key", nothing sent), for a session without a stream, or

@@ -154,18 +154,21 @@ void TPLTn3270stream::ProcessStructuredFields(std::span<const uint8_t> data) {
         const size_t left = in.remaining();
         const uint16_t length = in.u16be();
         const uint8_t id = in.byte();
+        // The identifier and the length are judged before the body is read:
+        // an unknown or short field is named as such even when the record
+        // breaks off after its header.
+        if (id != kReadPartition && id != kOutbound3270DS)
+            throw EPLError("unsupported WFS ID: " + std::to_string(id));
+        if (length < 5)
+            throw EPLError(id == kReadPartition ? "WSF-RP too small" : "WSF-OBDS too small");
         // A length past the record would read bytes the host never sent.
         if (length > left) throw EPLError("WSF length beyond record");
-        const auto body = in.take(length >= 3 ? length - 3u : 0u);
-        switch (id) {
-        case kReadPartition:
-            if (length < 5) throw EPLError("WSF-RP too small");
+        const auto body = in.take(length - 3u);
+        if (id == kReadPartition) {
             if (body[1] != kQueryOperation) throw EPLError("WSF-RP not a query op");
             if (body[0] != kQueryPartition) throw EPLError("WSF-RP invalid PID");
             Send(BuildQueryReply());
-            break;
-        case kOutbound3270DS: {
-            if (length < 5) throw EPLError("WSF-OBDS too small");
+        } else {
             if (body[0] != 0x00) throw EPLError("WSF-OBDS invalid PID");
             const uint8_t command = body[1];
             if (command != 0xF1 && command != 0xF5 && command != 0x7E && command != 0x6F)
@@ -174,10 +177,6 @@ void TPLTn3270stream::ProcessStructuredFields(std::span<const uint8_t> data) {
             // buffer needs no copy.
             TByteReader write(body.subspan(2));
             ProcessWrite(LocalCommand(command), write);
-            break;
-        }
-        default:
-            throw EPLError("unsupported WFS ID: " + std::to_string(id));
         }
     }
 }

@@ -156,6 +156,11 @@ TEST(Session, TerminalTypeCarriesOneDeviceSuffix) {
     EXPECT_EQ(s.TermType, "IBM-3278-2-E@ LU01");
     s.SetDeviceName("LU02");
     EXPECT_EQ(s.TermType, "IBM-3278-2-E@ LU02");
+    s.SetDeviceName("");
+    EXPECT_EQ(s.DeviceName(), "");
+    EXPECT_EQ(s.TermType, "IBM-3278-2-E@ LU02") << "an empty name leaves the type as it stands";
+    s.SetDeviceName("LU04");
+    EXPECT_EQ(s.TermType, "IBM-3278-2-E@ LU04");
     s.TermType = "IBM-3279-2";
     s.SetDeviceName("LU03");
     EXPECT_EQ(s.TermType, "IBM-3279-2@ LU03");

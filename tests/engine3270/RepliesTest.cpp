@@ -107,6 +107,10 @@ TEST(StructuredField, ErrorsEndTheRecordWithTheirTexts) {
         {{0xF3, 0x00, 0x00, 0x05}, "unsupported WFS ID: 5"}, // length 0 cannot loop
         {{0xF3, 0x00, 0x05}, "WSF too small"},
         {{0xF3, 0x00, 0x09, 0x01, 0xFF, 0x02}, "WSF length beyond record"},
+        // A record that ends inside the field: the header still decides.
+        {{0xF3, 0x00, 0x20, 0x81, 0x00}, "unsupported WFS ID: 129"},
+        {{0xF3, 0x00, 0x04, 0x01}, "WSF-RP too small"},
+        {{0xF3, 0x00, 0x02, 0x40}, "WSF-OBDS too small"},
     };
     for (auto& c : cases) {
         TStreamRig r;
