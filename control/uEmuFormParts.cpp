@@ -63,6 +63,9 @@ void TfEmulator::BuildView(QWidget* parent) {
     font.setPixelSize(11);
     font.setBold(true);
     Fhe->setFont(font);
+    // The form's view sits closer to the top than a grid of its own would.
+    Fhe->SetLeftMargin(7);
+    Fhe->SetTopMargin(7);
     Fhe->SetFontAutoSize(true);
     Fhe->SetInsertMode(false);
     layout->addWidget(Fhe);

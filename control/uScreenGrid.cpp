@@ -131,6 +131,12 @@ int TScreenGrid::LeftMargin() const {
 int TScreenGrid::TopMargin() const {
     return impl_->m.TopMargin;
 }
+void TScreenGrid::SetLeftMargin(int margin) {
+    impl_->m.LeftMargin = margin;
+}
+void TScreenGrid::SetTopMargin(int margin) {
+    impl_->m.TopMargin = margin;
+}
 
 THostFields* TScreenGrid::GetFields() {
     return &impl_->gridFields;

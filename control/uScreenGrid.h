@@ -35,6 +35,9 @@ public:
     int RowHeight() const;
     int LeftMargin() const;
     int TopMargin() const;
+    // Plain setters: the next fit or resize works from the new margins.
+    void SetLeftMargin(int margin);
+    void SetTopMargin(int margin);
 
     // The field list the cells come from: the grid's own unless a
     // descendant supplies the live screen's.

@@ -91,3 +91,25 @@ TEST_F(ContainerWindow, DestroyingTheWindowWithoutClosingItReleasesTheControl) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ContainerWindow, TheViewFollowsTheWindowAsItGrowsAndShrinks) {
+    TContainerWindow window;
+    ASSERT_EQ(window.LoadControl(), QString());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto* view = window.ControlWidget()->findChild<QWidget*>(QStringLiteral("Fhe"));
+    ASSERT_NE(view, nullptr);
+    const QSize first = view->size();
+    window.resize(1100, 760);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return view->width() > first.width() && view->height() > first.height(); }));
+    window.resize(500, 350);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return window.size() == QSize(500, 350) && view->width() < first.width() &&
+               view->height() < first.height();
+    }));
+}
+
+} // namespace

@@ -5,13 +5,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDockWidget>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
 #include <QPrinter>
+#include <QTimer>
 #include <QToolButton>
+#include <QVBoxLayout>
+#include <QtTest/QTest>
 
 #include <algorithm>
 #include <cstdlib>
@@ -212,6 +216,126 @@ TEST_F(EmuForm, SessionWithTheStandInEngine) {
     EXPECT_EQ(fake_.DisconnectCalls(), 1);
     EXPECT_EQ(form->Logic().ComApi(), nullptr);
     EXPECT_TRUE(WaitForPanel(*form, 0, "OFFLINE"));
+}
+
+// --- what a desktop user expects ---
+
+std::vector<uint8_t> OneInputFieldScreen() {
+    THostFields list;
+    list.TermModel = 3179;
+    list.CurPos = 5 * 80 + 52; // the input field's first cell
+    list.MessageField->Len = 80;
+    auto field = std::make_unique<THostBasicField>();
+    field->Row = 6;
+    field->Col = 53;
+    field->Len = 10;
+    field->Pos = 5 * 80 + 53;
+    field->SetAttr({attUnProtected});
+    list.Add(std::move(field));
+    TMemoryStream stream;
+    list.SaveToStream(stream);
+    return std::vector<uint8_t>(stream.data(), stream.data() + stream.size());
+}
+
+// The form's panel in a window of its own, as the control holds it, shown
+// and active so that its widgets can take the focus.
+class EmuFormShown : public EmuForm {
+protected:
+    std::unique_ptr<TfEmulator> NewShownForm() {
+        auto form = NewForm();
+        auto* layout = new QVBoxLayout(&control_);
+        layout->setContentsMargins(0, 0, 0, 0);
+        form->pnlEmulator->setParent(&control_);
+        layout->addWidget(form->pnlEmulator);
+        form->pnlEmulator->show();
+        control_.resize(700, 450);
+        control_.show();
+        control_.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&control_));
+        return form;
+    }
+    QWidget control_; // outlives the form, which frees the panel inside it
+};
+
+TEST_F(EmuFormShown, TheViewTakesTheFocusOnlineAndCtrlCAndCtrlVCopyAndPasteThere) {
+    SeedFakeConnection();
+    fake_.SetScreen(OneInputFieldScreen());
+    auto form = NewShownForm();
+    Click(*form, "tbConnect");
+    ASSERT_TRUE(WaitForPanel(*form, 0, "ONLINE"));
+    THostEmulator* view = form->View();
+    ASSERT_TRUE(WaitFor([&] { return QApplication::focusWidget() == view; }));
+    fake_.RaiseEvent(PL_SCREEN_CHANGED);
+    ASSERT_TRUE(
+        WaitFor([&] { return view->GetInputFields() && view->GetInputFields()->Count() == 1; }));
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("abc"));
+    QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+    std::string typed;
+    for (int col = 52; col < 55; ++col)
+        typed += static_cast<char>(view->Cells.Code(col, 5));
+    EXPECT_EQ(typed, "abc");
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("marker"));
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), view->SelectionText());
+    Click(*form, "tbConnect");
+}
+
+TEST_F(EmuFormShown, EachMenuButtonOpensItsMenu) {
+    auto form = NewShownForm();
+    const std::pair<const char*, const char*> buttons[] = {{"tbMenuFile", "pmFile"},
+                                                           {"tbMenuEdit", "pmEdit"},
+                                                           {"tbMenuView", "pmView"},
+                                                           {"tbMenuSettings", "pmSettings"},
+                                                           {"tbMenuHelp", "pmHelp"}};
+    std::vector<std::string> shown;
+    for (const auto& [button, menu] : buttons) {
+        auto* popup = Part<QMenu>(*form, menu);
+        // The menu runs its own loop; it is looked at and closed from inside it.
+        QTimer::singleShot(0, popup, [&shown, popup] {
+            if (popup->isVisible()) shown.push_back(popup->objectName().toStdString());
+            popup->close();
+        });
+        Click(*form, button);
+        QApplication::processEvents();
+        EXPECT_FALSE(popup->isVisible()) << menu;
+    }
+    EXPECT_EQ(shown,
+              (std::vector<std::string>{"pmFile", "pmEdit", "pmView", "pmSettings", "pmHelp"}));
+}
+
+TEST_F(EmuFormShown, TheKeypadTogglesFromTheViewMenu) {
+    auto form = NewShownForm();
+    auto* keypad = Part<QDockWidget>(*form, "Keypad");
+    auto* item = Part<QAction>(*form, "miKeyPad");
+    item->trigger();
+    EXPECT_TRUE(keypad->isVisible());
+    EXPECT_TRUE(keypad->isFloating());
+    item->trigger();
+    EXPECT_FALSE(keypad->isVisible());
+    // Closed from its own window, it comes back from the menu.
+    item->trigger();
+    ASSERT_TRUE(keypad->isVisible());
+    keypad->close();
+    emit Part<QMenu>(*form, "pmView")->aboutToShow();
+    EXPECT_FALSE(item->isChecked());
+    item->trigger();
+    EXPECT_TRUE(keypad->isVisible());
+}
+
+TEST_F(EmuFormShown, TheViewScalesWithTheWindowAndItsScreenStartsSevenPixelsDown) {
+    auto form = NewShownForm();
+    THostEmulator* view = form->View();
+    const int col = view->ColWidth(), row = view->RowHeight();
+    control_.resize(1100, 750);
+    ASSERT_TRUE(WaitFor([&] { return view->ColWidth() > col; }));
+    EXPECT_GT(view->RowHeight(), row);
+    EXPECT_EQ(view->TopMargin(), 7);
+    EXPECT_EQ(view->CellRect(0, 0).top(), 7);
+    control_.resize(700, 450);
+    EXPECT_TRUE(WaitFor([&] { return view->ColWidth() == col && view->RowHeight() == row; }));
+    EXPECT_EQ(view->TopMargin(), 7);
 }
 
 // --- the end of a form ---

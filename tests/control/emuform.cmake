@@ -6,7 +6,7 @@ corvalen_add_test(emuformlogic_tests SOURCES EmuFormLogicTest.cpp LIBS corvalen_
                   LABELS threaded)
 
 corvalen_add_test(emuform_tests SOURCES EmuFormTest.cpp ${CMAKE_SOURCE_DIR}/tests/support/QtTestMain.cpp
-                  LIBS corvalen_emuform corvalen_hostsim Qt6::Widgets)
+                  LIBS corvalen_emuform corvalen_hostsim Qt6::Widgets Qt6::Test)
 add_dependencies(emuform_tests PLTn5250 FakeEngine)
 get_filename_component(CORVALEN_FORM_TRACES_DIR "${CMAKE_SOURCE_DIR}/../shared/traces" ABSOLUTE)
 target_compile_definitions(emuform_tests PRIVATE CORVALEN_TRACES_DIR="${CORVALEN_FORM_TRACES_DIR}")
