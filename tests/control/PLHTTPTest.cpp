@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "PLHTTPApi.h"
-#include "engine5250/EngineCallbacks.h"
+#include "support/EngineCallbacks.h"
 #include "support/EngineModule.h"
 
 namespace {

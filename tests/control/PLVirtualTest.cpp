@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine5250/EngineCallbacks.h"
+#include "support/EngineCallbacks.h"
 #include "support/EngineModule.h"
 #include "support/TempDir.h"
 #include "uPlBasFld.h"

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "EngineCallbacks.h"
+#include "support/EngineCallbacks.h"
 #include "HostSim.h"
 #include "support/EngineModule.h"
 #include "uPlBasFld.h"

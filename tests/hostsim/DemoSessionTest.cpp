@@ -12,7 +12,7 @@
 
 #include "DemoSession.h"
 #include "HostSim.h"
-#include "engine5250/EngineCallbacks.h"
+#include "support/EngineCallbacks.h"
 #include "support/EngineModule.h"
 #include "uPlBasFld.h"
 
