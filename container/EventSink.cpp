@@ -26,9 +26,7 @@ uint32_t TEventSink::AddRef() {
 }
 
 uint32_t TEventSink::Release() {
-    uint32_t left = 0;
-    if (refs_.Drop(&left)) std::unique_ptr<TEventSink>(this).reset();
-    return left;
+    return refs_.ReleaseOwner(this);
 }
 
 HRESULT TEventSink::GetIDsOfNames(const char16_t* name, DISPID* id) {

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -199,6 +200,13 @@ public:
         return true;
     }
     uint32_t Count() const { return count_; }
+
+    // Release of an object that owns itself: the last reference frees it.
+    template <typename T> uint32_t ReleaseOwner(T* self) {
+        uint32_t left = 0;
+        if (Drop(&left)) std::unique_ptr<T>(self).reset();
+        return left;
+    }
 
 private:
     static constexpr uint32_t kDestroying = 1u << 30;

@@ -20,12 +20,7 @@ public:
         return E_NOINTERFACE;
     }
     uint32_t AddRef() override { return refs_.Add(); }
-    uint32_t Release() override {
-        uint32_t left = 0;
-        // The last reference frees the object, which owns itself.
-        if (refs_.Drop(&left)) std::unique_ptr<TFontObject>(this).reset();
-        return left;
-    }
+    uint32_t Release() override { return refs_.ReleaseOwner(this); }
 
     HRESULT get_Name(std::u16string* value) override { return Get(value, &TFontDesc::Name); }
     HRESULT put_Name(const std::u16string& value) override {

@@ -119,11 +119,7 @@ public:
         return E_NOINTERFACE;
     }
     uint32_t AddRef() override { return refs_.Add(); }
-    uint32_t Release() override {
-        uint32_t left = 0;
-        if (refs_.Drop(&left)) std::unique_ptr<TRecordingSink>(this).reset();
-        return left;
-    }
+    uint32_t Release() override { return refs_.ReleaseOwner(this); }
     uint32_t Count() const { return refs_.Count(); }
     HRESULT GetIDsOfNames(const char16_t*, DISPID*) override { return E_NOTIMPL; }
     HRESULT Invoke(DISPID id, uint16_t flags, TDispParams* params, TVariant*,
