@@ -64,6 +64,14 @@ bool TEmuEditor::IsFieldStart(int address, int16_t index) const {
     return Col(address) == 0 || IsAttribute(address - 1) || IndexAt(address - 1) != index;
 }
 
+TEmuEditor::TSpan TEmuEditor::CursorFieldSpan() const {
+    // On an attribute cell the cursor's field is the one that cell starts.
+    if (IsAttribute(cursor_) && IndexAt(cursor_) >= 0 && cursor_ + 1 < kCells &&
+        IndexAt(cursor_ + 1) == IndexAt(cursor_))
+        return FieldSpan(cursor_ + 1);
+    return FieldSpan(cursor_);
+}
+
 TEmuEditor::TSpan TEmuEditor::FieldSpan(int address) const {
     address = TScreenCells::Wrap(address);
     const int16_t index = IndexAt(address);
@@ -344,16 +352,12 @@ void TEmuEditor::NextLine() {
 void TEmuEditor::EraseToEndOfField() {
     const int start = cursor_;
     const int16_t index = IndexAt(start);
-    if (index < 0) {
-        // Outside any field there is nothing to erase: the refused edit locks.
-        PutChar(' ', Col(start), Row(start));
-        host_.PaintCells();
-        return;
-    }
     for (int n = 0; n < kCells; ++n) {
         const int a = cursor_;
-        // Erasing stays in the field it began in.
-        if (IsAttribute(a) || IndexAt(a) != index) break;
+        // Erasing begun in a field stays in it. Begun outside any field, it
+        // refuses cell after cell (the first refusal locks) up to the next
+        // attribute cell, where the field move that follows starts.
+        if (IsAttribute(a) || (index >= 0 && IndexAt(a) != index)) break;
         PutChar(' ', Col(a), Row(a));
         host_.InvalidateCell(Col(a), Row(a));
         CursorAdvance();
@@ -418,7 +422,7 @@ void TEmuEditor::LocalFunction(std::string_view name, bool alt) {
     } else if (is("RESTORESCREEN")) {
         host_.RestoreScreen();
     } else if (is("END")) {
-        const TSpan span = FieldSpan(cursor_);
+        const TSpan span = CursorFieldSpan();
         if (span.First < 0) {
             NextField();
             return;
@@ -432,7 +436,7 @@ void TEmuEditor::LocalFunction(std::string_view name, bool alt) {
             MoveCursor(span.Last, true);
         }
     } else if (is("ERASE FIELD")) {
-        const TSpan span = FieldSpan(cursor_);
+        const TSpan span = CursorFieldSpan();
         if (span.First >= 0) {
             MoveCursor(span.First, true);
             for (int a = span.First; a <= span.Last; ++a) {
@@ -490,8 +494,9 @@ void TEmuEditor::PasteText(std::u32string_view text) {
             ++i;
         } else if (c == U'\n') {
             LocalFunction("NEXTFIELD");
-        } else if (c >= 32 && c <= 255) {
-            // Characters the 8-bit cells cannot hold are skipped, not cut.
+        } else if (Typable(c)) {
+            // Control codes and characters the 8-bit cells cannot hold are
+            // skipped, not cut.
             if (!CanEditCell(Col(cursor_), Row(cursor_), false)) LocalFunction("NEXTFIELD");
             KeyPress(static_cast<uint8_t>(c));
         }

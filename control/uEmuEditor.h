@@ -80,6 +80,9 @@ public:
     THostBasicField* FieldAt(int address) const;
     bool CanEditCell(int col, int row, bool report);
     bool PutChar(uint8_t ch, int col, int row);
+    // A character that can be typed into a cell: printable Latin-1, not DEL
+    // and not a C1 control code.
+    static bool Typable(char32_t c) { return c >= 0x20 && c <= 0xFF && (c < 0x7F || c > 0x9F); }
     // One typed character (8-bit code). Throws EEmuEditorError for an
     // invalid hexadecimal digit.
     void KeyPress(uint8_t ch);
@@ -112,6 +115,8 @@ private:
         int First = -1, Last = -1;
     };
     TSpan FieldSpan(int address) const;
+    // The cells of the field the cursor is in or, on an attribute cell, starts.
+    TSpan CursorFieldSpan() const;
     void MarkModified(THostBasicField& field);
     void EraseToEndOfField();
     void TypedNextCell(int typed, int16_t typedIndex, const THostBasicField& typedField);

@@ -15,6 +15,19 @@
 #include "uPlComApi.h"
 #include "uQtKeys.h"
 
+namespace {
+
+// Text for an engine: Latin-1, characters outside it left out.
+std::string Latin1Bytes(const QString& text) {
+    std::string bytes;
+    bytes.reserve(static_cast<size_t>(text.size()));
+    for (const QChar c : text)
+        if (c.unicode() <= 0xFF) bytes.push_back(static_cast<char>(c.unicode()));
+    return bytes;
+}
+
+} // namespace
+
 void TEmuPrompts::ShowMessage(QWidget* parent, const QString& text) {
     QMessageBox::information(parent, QApplication::applicationName(), text);
 }
@@ -117,9 +130,15 @@ void TCustomHostEmulator::keyPressEvent(QKeyEvent* event) {
             LookupKeyMapping(key, shift, TKeyKind::Local, name))
             editor_.LocalFunction(name, shift.Alt);
         if (ExtraKey(*event) || !self) return;
+        if (!KeyTypesText(event->modifiers())) return;
         for (const QChar c : event->text()) {
-            // The cells hold 8-bit codes; a character beyond them is skipped.
-            if (c.unicode() <= 0xFF) editor_.KeyPress(static_cast<uint8_t>(c.unicode()));
+            // Control codes type nothing but still reach the editor, which
+            // may be waiting to drop one (keypad plus after FIELD+). DEL and
+            // the C1 codes (X11 gives Delete the text DEL) and characters the
+            // 8-bit cells cannot hold are not characters of a key at all.
+            const char16_t code = c.unicode();
+            if (code < 0x20 || TEmuEditor::Typable(code))
+                editor_.KeyPress(static_cast<uint8_t>(code));
         }
     } catch (const EEmuEditorError& e) {
         if (self) prompts_->ShowMessage(this, QString::fromStdString(e.what()));
@@ -138,12 +157,24 @@ void TCustomHostEmulator::PasteText() {
 
 // The binding's screen-changed notification runs on an engine thread; it
 // reaches the view through this, which the view clears before it goes away.
+// An update already posted and not yet taken covers every later report: the
+// engine may report one record more than once, and a busy host reports
+// faster than the view fetches, so a burst costs one fetch.
 struct THostEmulator::TPostTarget {
-    std::mutex targetMutex;
+    std::mutex targetMutex; // guards target and posted
     QObject* target = nullptr;
+    bool posted = false;
     void Post() {
         std::lock_guard lock(targetMutex);
-        if (target) PostEmuMessage(target, WM_EMU_SCREENUPDATE);
+        if (!target || posted) return;
+        posted = true;
+        PostEmuMessage(target, WM_EMU_SCREENUPDATE);
+    }
+    // The posted update is being handled: a report from now on may not be
+    // in the screen it fetches, and posts again.
+    void Taken() {
+        std::lock_guard lock(targetMutex);
+        posted = false;
     }
     void Clear() {
         std::lock_guard lock(targetMutex);
@@ -181,7 +212,7 @@ void THostEmulator::SetComApi(TPLComApi* api) {
     // The host's first screen may have come before the view was attached
     // (a fast host, or a module that reports it inside Connect): fetch the
     // screen the binding holds now, once the event loop runs.
-    PostEmuMessage(this, WM_EMU_SCREENUPDATE);
+    postTarget_->Post();
 }
 
 bool THostEmulator::Attached() const {
@@ -218,7 +249,7 @@ void THostEmulator::SendAid(const std::string& aidName) {
 }
 
 void THostEmulator::RestoreScreen() {
-    PostEmuMessage(this, WM_EMU_SCREENUPDATE);
+    postTarget_->Post();
 }
 
 bool THostEmulator::ExtraKey(QKeyEvent& event) {
@@ -228,7 +259,7 @@ bool THostEmulator::ExtraKey(QKeyEvent& event) {
     QString text;
     const bool ok = Prompts().InputQuery(this, "System Request", "Command: ", text);
     // The prompt ran an event loop: the view or its binding may be gone.
-    if (ok && self && comApi_) comApi_->SendSystemRequest(text.toStdString());
+    if (ok && self && comApi_) comApi_->SendSystemRequest(Latin1Bytes(text));
     return true;
 }
 
@@ -237,6 +268,7 @@ void THostEmulator::customEvent(QEvent* event) {
         TCustomHostEmulator::customEvent(event);
         return;
     }
+    postTarget_->Taken();
     // A message box opened by an update runs an event loop; updates that
     // arrive meanwhile are applied after it closes, not inside it.
     if (inScreenUpdate_) {

@@ -105,6 +105,12 @@ int VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers) {
     return Find(std::begin(kKeyCodes), std::end(kKeyCodes), qtKey);
 }
 
+bool KeyTypesText(Qt::KeyboardModifiers modifiers) {
+    // X11 gives AltGr no Alt modifier (or the group switch beside it).
+    if (modifiers.testFlag(Qt::GroupSwitchModifier)) return true;
+    return !modifiers.testFlag(Qt::ControlModifier) && !modifiers.testFlag(Qt::AltModifier);
+}
+
 bool PlatformTellsHandsApart() {
     const QString platform = QGuiApplication::platformName();
     return platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));

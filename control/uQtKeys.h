@@ -13,6 +13,11 @@ class QKeyEvent;
 // Qt::KeypadModifier. 0 for a key that has none.
 int VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers);
 
+// Whether a key pressed with these modifiers types its text. A combination
+// with Ctrl or Alt types nothing (it is a command, not a character), but
+// AltGr, which composes characters on many keyboards, does.
+bool KeyTypesText(Qt::KeyboardModifiers modifiers);
+
 // X11 key symbols of the modifier keys, as QKeyEvent::nativeVirtualKey()
 // carries them on X11 and Wayland.
 inline constexpr quint32 kXkControlL = 0xFFE3;

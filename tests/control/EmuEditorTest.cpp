@@ -275,6 +275,45 @@ TEST_F(EmuEditorTest, EndGoesToTheLastCellOfTheField) {
     EXPECT_EQ(editor.CursorAddress(), At(2, 14));
 }
 
+TEST_F(EmuEditorTest, EndAndEraseFieldOnAnAttributeCellActOnTheFieldItStarts) {
+    // Backspace at a field's first cell leaves the cursor on its attribute cell.
+    Screen({{2, 10, 5, kInput, "abcde"}, {2, 16, 5, kLabel, "LABEL"}, {4, 10, 5, kInput, ""}});
+    editor.SetCursorAddress(At(2, 9));
+    editor.LocalFunction("END");
+    EXPECT_EQ(editor.CursorAddress(), At(2, 14));
+
+    editor.SetCursorAddress(At(2, 9));
+    editor.LocalFunction("ERASE FIELD");
+    EXPECT_EQ(Text(2, 10, 5), "     ");
+    EXPECT_TRUE(Field(0).GetAttr().Has(attModified));
+    EXPECT_EQ(editor.CursorAddress(), At(4, 10)); // then on to the next field
+    EXPECT_FALSE(editor.Inhibited());
+}
+
+TEST_F(EmuEditorTest, FieldExitOutsideAnyFieldMovesOnToTheNextAttributeFirst) {
+    // From a cell in no field, erasing refuses every cell up to the next
+    // attribute cell (locking once); the field move starts from there, so
+    // FIELD+ passes over the field that attribute starts.
+    struct TCase {
+        const char* Key;
+        int Expected;
+    } cases[] = {{"FIELD+", At(6, 10)}, {"FIELD-", At(2, 10)}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Key);
+        host.Inputs.ClearLists();
+        host.Fields.Clear();
+        cells.Reset();
+        editor.SetInputInhibit("");
+        Screen({{2, 10, 5, kInput, "abc"}, {4, 10, 5, kInput, "def"}, {6, 10, 5, kInput, ""}});
+        editor.SetCursorAddress(At(3, 30));
+        editor.LocalFunction(c.Key);
+        EXPECT_EQ(editor.CursorAddress(), c.Expected);
+        EXPECT_EQ(editor.InhibitReason(), "X-LOCK");
+        EXPECT_EQ(Text(4, 10, 3), "def");
+        EXPECT_FALSE(Field(1).GetAttr().Has(attModified));
+    }
+}
+
 TEST_F(EmuEditorTest, PastingLinesMovesOnceToTheNextFieldPerLineBreak) {
     Screen({{2, 10, 5, kInput, ""}, {3, 10, 5, kInput, ""}, {4, 10, 5, kInput, ""}});
     editor.SetCursorAddress(At(2, 10));
@@ -361,8 +400,7 @@ TEST_F(EmuEditorTest, AddressesFromOutsideLandOnTheScreen) {
 
 TEST_F(EmuEditorTest, FieldSearchesOnAScreenWithoutInputFieldsEnd) {
     Screen({{1, 1, 80, kLabel, "title"}, {24, 2, 79, kLabel, "bottom"}});
-    for (const char* key :
-         {"NEXTFIELD", "PRIORFIELD", "HOME", "NEXTLINE", "END", "FIELD+", "ERASE FIELD"}) {
+    for (const char* key : {"NEXTFIELD", "PRIORFIELD", "HOME", "NEXTLINE", "END", "ERASE FIELD"}) {
         editor.SetCursorAddress(At(12, 40));
         editor.LocalFunction(key);
         EXPECT_EQ(editor.CursorAddress(), At(12, 40)) << key;
@@ -370,6 +408,11 @@ TEST_F(EmuEditorTest, FieldSearchesOnAScreenWithoutInputFieldsEnd) {
     editor.SetCursorAddress(1919);
     Type("x"); // protected: locked, and no cell past the screen is written
     EXPECT_EQ(editor.InhibitReason(), "X-LOCK");
+    // FIELD+ refuses its way to the next attribute cell and finds no field from there.
+    editor.SetInputInhibit("");
+    editor.SetCursorAddress(At(12, 40));
+    editor.LocalFunction("FIELD+");
+    EXPECT_EQ(editor.CursorAddress(), At(24, 1));
 }
 
 } // namespace

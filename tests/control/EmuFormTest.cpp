@@ -254,6 +254,18 @@ protected:
         EXPECT_TRUE(QTest::qWaitForWindowActive(&control_));
         return form;
     }
+    // Online with the stand-in engine's one-input-field screen shown in the
+    // focused view; null when that does not happen.
+    THostEmulator* OnlineWithOneInputField(TfEmulator& form) {
+        Click(form, "tbConnect");
+        if (!WaitForPanel(form, 0, "ONLINE")) return nullptr;
+        THostEmulator* view = form.View();
+        if (!WaitFor([&] { return QApplication::focusWidget() == view; })) return nullptr;
+        fake_.RaiseEvent(PL_SCREEN_CHANGED);
+        const bool shown =
+            WaitFor([&] { return view->GetInputFields() && view->GetInputFields()->Count() == 1; });
+        return shown ? view : nullptr;
+    }
     QWidget control_; // outlives the form, which frees the panel inside it
 };
 
@@ -261,13 +273,8 @@ TEST_F(EmuFormShown, TheViewTakesTheFocusOnlineAndCtrlCAndCtrlVCopyAndPasteThere
     SeedFakeConnection();
     fake_.SetScreen(OneInputFieldScreen());
     auto form = NewShownForm();
-    Click(*form, "tbConnect");
-    ASSERT_TRUE(WaitForPanel(*form, 0, "ONLINE"));
-    THostEmulator* view = form->View();
-    ASSERT_TRUE(WaitFor([&] { return QApplication::focusWidget() == view; }));
-    fake_.RaiseEvent(PL_SCREEN_CHANGED);
-    ASSERT_TRUE(
-        WaitFor([&] { return view->GetInputFields() && view->GetInputFields()->Count() == 1; }));
+    THostEmulator* view = OnlineWithOneInputField(*form);
+    ASSERT_NE(view, nullptr);
 
     QGuiApplication::clipboard()->setText(QStringLiteral("abc"));
     QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
@@ -279,6 +286,69 @@ TEST_F(EmuFormShown, TheViewTakesTheFocusOnlineAndCtrlCAndCtrlVCopyAndPasteThere
     QGuiApplication::clipboard()->setText(QStringLiteral("marker"));
     QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), view->SelectionText());
+    Click(*form, "tbConnect");
+}
+
+class TAnsweringPrompts : public TEmuPrompts {
+public:
+    QString Answer;
+    void ShowMessage(QWidget*, const QString&) override {}
+    bool InputQuery(QWidget*, const QString&, const QString&, QString& value) override {
+        value = Answer;
+        return true;
+    }
+};
+
+// A key as X11 delivers it: its text alongside, whatever the modifiers.
+void KeyWithText(QWidget* w, Qt::Key key, const QString& text, Qt::KeyboardModifiers mods = {}) {
+    QTest::sendKeyEvent(QTest::Press, w, key, text, mods);
+    QTest::sendKeyEvent(QTest::Release, w, key, text, mods);
+}
+
+TEST_F(EmuFormShown, KeysTypeOnlyPrintableTextAndABurstOfScreenReportsCostsOneFetch) {
+    SeedFakeConnection();
+    fake_.SetScreen(OneInputFieldScreen());
+    auto form = NewShownForm();
+    THostEmulator* view = OnlineWithOneInputField(*form);
+    ASSERT_NE(view, nullptr);
+    QApplication::processEvents();
+
+    // The engine reports one host record twice, a busy host many times
+    // before the view runs: one fetch for the burst.
+    const int before = fake_.ScreenCalls();
+    for (int i = 0; i < 3; ++i)
+        fake_.RaiseEvent(PL_SCREEN_CHANGED);
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(fake_.ScreenCalls() - before, 1);
+    fake_.RaiseEvent(PL_SCREEN_CHANGED);
+    EXPECT_TRUE(WaitFor([&] { return fake_.ScreenCalls() - before == 2; }));
+
+    // Delete comes with the text DEL; Alt and Ctrl combinations with their
+    // letter. None of them types anything.
+    view->SetCursorAddress(5 * 80 + 52);
+    QTest::keyClicks(view, "abcd");
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(view, Qt::Key_Left);
+    KeyWithText(view, Qt::Key_Delete, QStringLiteral("\x7f"));
+    KeyWithText(view, Qt::Key_Q, QStringLiteral("q"), Qt::AltModifier);
+    KeyWithText(view, Qt::Key_Q, QStringLiteral("q"), Qt::ControlModifier);
+    KeyWithText(view, Qt::Key_F, QString(QChar(0x85)));
+    QTest::keyClick(view, Qt::Key_Return);
+    THostFields sent;
+    const std::vector<uint8_t> bytes = fake_.LastFields();
+    TMemoryStream stream(std::span<const uint8_t>(bytes.data(), bytes.size()));
+    sent.LoadFromStream(stream);
+    ASSERT_EQ(sent.Count(), 1);
+    EXPECT_EQ(sent.GetField(0)->Data, "acd");
+
+    // The system request's text goes as Latin-1; what it cannot hold is left out.
+    TAnsweringPrompts prompts;
+    prompts.Answer = QString::fromUtf8("DSPJOB \u00e9\u20ac!");
+    view->SetPrompts(&prompts);
+    QTest::keyClick(view, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(fake_.LastSysReq(), "DSPJOB \xe9!");
+    view->SetPrompts(nullptr);
     Click(*form, "tbConnect");
 }
 

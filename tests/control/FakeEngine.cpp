@@ -279,6 +279,11 @@ PL_ENGINE_EXPORT int32_t FakeLargestScreenBuffer(void) {
     return State().largestBuffer;
 }
 
+PL_ENGINE_EXPORT int32_t FakeScreenCalls(void) {
+    std::lock_guard lock(State().stateMutex);
+    return State().screenCalls;
+}
+
 PL_ENGINE_EXPORT void FakeSetCustomCommand(const char* text) {
     std::lock_guard lock(State().stateMutex);
     State().customCommand = text ? text : "";

@@ -46,6 +46,8 @@ public:
             bytes.data(), static_cast<int32_t>(bytes.size()), overstate);
     }
     void SetScreenResult(int32_t result) { Fn<void (*)(int32_t)>("FakeSetScreenResult")(result); }
+    // How many times GetScreen was called since the last reset.
+    int32_t ScreenCalls() { return Fn<int32_t (*)()>("FakeScreenCalls")(); }
     int32_t LargestScreenBuffer() { return Fn<int32_t (*)()>("FakeLargestScreenBuffer")(); }
     void SetCustomCommand(const char* text) {
         Fn<void (*)(const char*)>("FakeSetCustomCommand")(text);
