@@ -112,38 +112,53 @@ bool HasField(const TScreenCells& cells, int col, int row, int fieldCount) {
     return index >= 0 && index < fieldCount;
 }
 
-std::vector<TPaintRun> SplitRow(const TScreenCells& cells, int row, int startCol, int endCol,
-                                int fieldCount) {
-    std::vector<TPaintRun> runs;
-    if (row < 0 || row >= kRows) return runs;
+namespace {
+
+// Splits one row between two columns (inclusive) into runs, handing each to
+// draw with its text in a buffer of the call's own.
+template <typename TDraw>
+void SplitRowInto(const TScreenCells& cells, int row, int startCol, int endCol, int fieldCount,
+                  TDraw&& draw) {
+    if (row < 0 || row >= kRows) return;
     startCol = std::max(startCol, 0);
     endCol = std::min(endCol, kCols - 1);
+    char text[kCols];
     for (int c = startCol; c <= endCol;) {
-        TPaintRun run{row, c, c, " "};
+        int e = c;
+        text[0] = ' ';
         if (HasField(cells, c, row, fieldCount) && !cells.IsAttribute(c, row)) {
-            run.Text.clear();
-            int e = c;
             for (;;) {
                 const uint8_t code = cells.Code(e, row);
-                run.Text += code == 0 ? ' ' : static_cast<char>(code);
+                text[e - c] = code == 0 ? ' ' : static_cast<char>(code);
                 const int n = e + 1;
                 if (n > endCol || cells.IsAttribute(n, row) ||
                     (cells.Code(n, row) == 0 && !HasField(cells, n, row, fieldCount)))
                     break;
                 e = n;
             }
-            run.EndCol = e;
         }
-        runs.push_back(run);
-        c = run.EndCol + 1;
+        draw(TRunView{row, c, e, std::string_view(text, static_cast<size_t>(e - c + 1))});
+        c = e + 1;
     }
+}
+
+TPaintRun ToRun(const TRunView& r) {
+    return {r.Row, r.StartCol, r.EndCol, std::string(r.Text)};
+}
+
+} // namespace
+
+std::vector<TPaintRun> SplitRow(const TScreenCells& cells, int row, int startCol, int endCol,
+                                int fieldCount) {
+    std::vector<TPaintRun> runs;
+    SplitRowInto(cells, row, startCol, endCol, fieldCount,
+                 [&runs](const TRunView& r) { runs.push_back(ToRun(r)); });
     return runs;
 }
 
-std::vector<TPaintRun> PlanPaint(const TScreenCells& cells, const TDirtySpan& span,
-                                 const THostViewport& v, int fieldCount) {
-    std::vector<TPaintRun> runs;
-    if (span.Clean()) return runs;
+void ForEachRun(const TScreenCells& cells, const TDirtySpan& span, const THostViewport& v,
+                int fieldCount, const std::function<void(const TRunView&)>& draw) {
+    if (span.Clean()) return;
     const int top = std::max({span.Top(), v.TopRow() - 1, 0});
     const int bottom = std::min({span.Bottom(), v.BottomRow() - 1, kRows - 1});
     for (int r = top; r <= bottom; ++r) {
@@ -151,9 +166,15 @@ std::vector<TPaintRun> PlanPaint(const TScreenCells& cells, const TDirtySpan& sp
         int end = r == span.Bottom() ? span.Right() : kCols - 1;
         start = std::max(start, v.LeftCol() - 1);
         end = std::min(end, v.RightCol() - 1);
-        auto row = SplitRow(cells, r, start, end, fieldCount);
-        runs.insert(runs.end(), row.begin(), row.end());
+        SplitRowInto(cells, r, start, end, fieldCount, draw);
     }
+}
+
+std::vector<TPaintRun> PlanPaint(const TScreenCells& cells, const TDirtySpan& span,
+                                 const THostViewport& v, int fieldCount) {
+    std::vector<TPaintRun> runs;
+    ForEachRun(cells, span, v, fieldCount,
+               [&runs](const TRunView& r) { runs.push_back(ToRun(r)); });
     return runs;
 }
 

@@ -4,7 +4,9 @@
 // widget, and the print layout. Plain C++; user-interface thread.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "uPlBasFld.h"
@@ -96,6 +98,17 @@ std::vector<TPaintRun> SplitRow(const TScreenCells& cells, int row, int startCol
 // Every run of the dirty span inside the viewport, row by row.
 std::vector<TPaintRun> PlanPaint(const TScreenCells& cells, const TDirtySpan& span,
                                  const THostViewport& viewport, int fieldCount);
+
+// A run as the painter gets it: its text lives only during the call.
+struct TRunView {
+    int Row = 0;
+    int StartCol = 0;
+    int EndCol = 0;
+    std::string_view Text;
+};
+// The runs of PlanPaint handed to draw one at a time, without keeping them.
+void ForEachRun(const TScreenCells& cells, const TDirtySpan& span, const THostViewport& viewport,
+                int fieldCount, const std::function<void(const TRunView&)>& draw);
 
 // Cell size and margins in pixels.
 struct TMetrics {

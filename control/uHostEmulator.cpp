@@ -59,6 +59,7 @@ public:
     void SendAid(const std::string& aidName) override { view_.SendAid(aidName); }
     void RestoreScreen() override { view_.RestoreScreen(); }
     void CursorPlaced(int) override {
+        view_.caretTop_ = view_.StyleDetail.EditBorderStyle != ebsNone ? 2 : 0;
         view_.update();
         if (view_.OnCursorPos) view_.OnCursorPos(view_);
     }
@@ -92,10 +93,15 @@ bool TCustomHostEmulator::CellClick(int col, int row) {
     return result;
 }
 
+void TCustomHostEmulator::UpdateCaret() {
+    caretTop_ = StyleDetail.Cursor == 1 ? 2 : 0;
+    update();
+}
+
 void TCustomHostEmulator::focusInEvent(QFocusEvent* event) {
     TScreenGrid::focusInEvent(event);
     caretCreated_ = true;
-    update();
+    UpdateCaret();
 }
 
 void TCustomHostEmulator::focusOutEvent(QFocusEvent* event) {
@@ -115,9 +121,10 @@ void TCustomHostEmulator::paintEvent(QPaintEvent* event) {
     // The caret inverts what it covers, as a system caret does.
     p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
     if (StyleDetail.Cursor == 1)
-        p.fillRect(QRect(cell.left(), cell.top() + 2, 1, std::max(RowHeight() - 4, 1)), Qt::white);
+        p.fillRect(QRect(cell.left(), cell.top() + caretTop_, 1, std::max(RowHeight() - 4, 1)),
+                   Qt::white);
     else
-        p.fillRect(QRect(cell.left(), cell.top(), ColWidth(), RowHeight()), Qt::white);
+        p.fillRect(QRect(cell.left(), cell.top() + caretTop_, ColWidth(), RowHeight()), Qt::white);
 }
 
 void TCustomHostEmulator::keyPressEvent(QKeyEvent* event) {

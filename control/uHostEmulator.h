@@ -66,7 +66,7 @@ protected:
     TEmuPrompts& Prompts() { return *prompts_; }
 
     bool CellClick(int col, int row) override;
-    void UpdateCaret() override { update(); }
+    void UpdateCaret() override;
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
@@ -83,6 +83,9 @@ private:
     TEmuPrompts defaultPrompts_;
     TEmuPrompts* prompts_ = &defaultPrompts_;
     bool caretCreated_ = false;
+    // The caret's distance below its cell's top edge: made by the caret's
+    // shape, and moved by the input border style each time the cursor is set.
+    int caretTop_ = 0;
 };
 
 class THostEmulator : public TCustomHostEmulator {

@@ -10,8 +10,10 @@
 #include <QPrinter>
 #include <QRawFont>
 #include <algorithm>
+#include <array>
 #include <stdexcept>
 
+#include "uCellFonts.h"
 #include "uGridLogic.h"
 
 namespace {
@@ -72,6 +74,8 @@ struct TScreenGrid::TImpl {
     int textTop = 0;
     GridLogic::TFontFit fontFit;
     QFont cellFont;
+    TCellFonts cellFonts;
+    QGlyphRun glyphRun; // reused by every run painted
     GridLogic::TDirtySpan dirty;
     bool selectionEnabled = false;
     GridLogic::TSelection sel;
@@ -237,18 +241,21 @@ void TScreenGrid::RecalcMetrics(bool force) {
     if (!force && fit == d.fontFit) return;
     d.fontFit = fit;
 
-    QFont font(QString::fromLatin1(StyleDetail.Font.Name));
-    font.setStyleHint(QFont::TypeWriter);
-    font.setBold(true); // cell text is always bold
+    const QString family = QString::fromLatin1(StyleDetail.Font.Name);
+    QFont font;
     if (d.fontAutoSize) {
-        font.setPixelSize(std::max(1, std::abs(fit.Height)));
-        // Scale the glyphs into the cell's width where the face is too wide.
-        const int advance = QFontMetrics(font).horizontalAdvance(QLatin1Char('W'));
-        if (advance > d.m.ColWidth) font.setStretch(std::max(1, 100 * d.m.ColWidth / advance));
+        // A character height and an average width: the glyphs are widened or
+        // narrowed to fill the cell, as a font asked for by both is.
+        font = FittedCellFont(family, std::abs(fit.Height), fit.Width);
     } else {
+        font = QFont(family);
+        font.setStyleHint(QFont::TypeWriter);
         font.setPointSize(std::clamp(StyleDetail.Font.Size, TPleStyleDetail::kMinFontSize,
                                      TPleStyleDetail::kMaxFontSize));
     }
+    // The cell is measured with the bold font; each run is drawn in its
+    // cell's own font style.
+    font.setBold(true);
     d.cellFont = font;
     const QFontMetrics fm(font);
     if (!d.fontAutoSize) {
@@ -256,6 +263,7 @@ void TScreenGrid::RecalcMetrics(bool force) {
         d.m.ColWidth = fm.horizontalAdvance(QLatin1Char('W')) + 1;
     }
     d.textTop = GridLogic::TextTop(d.m.RowHeight, fm.height());
+    d.cellFonts.Reset(font, d.m.ColWidth, d.m.RowHeight, d.textTop);
     UpdateCaret();
     if (!d.painting) update();
 }
@@ -297,37 +305,51 @@ void TScreenGrid::FinishPaint(QPainter& p) {
 }
 
 namespace {
-// Draws text with every character in its own cell, one draw call for the
-// whole run: the glyphs of the font placed at fixed advances.
-void DrawCellText(QPainter& p, const QFont& font, const std::string& text, int left, int baseline,
-                  int colWidth) {
-    static thread_local QFont cachedFont;
-    static thread_local QRawFont raw;
-    static thread_local bool cached = false;
-    if (!cached || !(font == cachedFont)) {
-        raw = QRawFont::fromFont(font);
-        cachedFont = font;
-        cached = true;
-    }
-    const QString qtext = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-    if (!raw.isValid()) {
-        for (qsizetype i = 0; i < qtext.size(); ++i)
-            if (qtext[i] != u' ')
-                p.drawText(QPoint(left + static_cast<int>(i) * colWidth, baseline),
-                           QString(qtext[i]));
+
+// Draws a run with every character in its own cell, in one draw call: the
+// glyphs of the face placed at fixed advances. Blanks draw no glyph unless
+// the face underlines or strikes out the whole run. The run is clipped to
+// its rectangle only when one of its glyphs reaches out of its cell.
+void DrawCellText(QPainter& p, QGlyphRun& run, const TCellFonts::TFace& face, std::string_view text,
+                  const QRect& r, int colWidth) {
+    constexpr size_t kMax = TScreenCells::kCols;
+    const size_t size = std::min(text.size(), kMax);
+    if (!face.Raw.isValid()) {
+        p.setFont(face.Font);
+        p.setClipRect(r);
+        for (size_t i = 0; i < size; ++i)
+            if (text[i] != ' ')
+                p.drawText(
+                    QPoint(r.left() + static_cast<int>(i) * colWidth, r.top() + face.Baseline),
+                    QString(QChar(static_cast<uint8_t>(text[i]))));
+        p.setClipping(false);
         return;
     }
-    QList<quint32> glyphs = raw.glyphIndexesForString(qtext);
-    QList<QPointF> positions;
-    positions.reserve(glyphs.size());
-    for (qsizetype i = 0; i < glyphs.size(); ++i)
-        positions.append(QPointF(static_cast<qreal>(i) * colWidth, 0));
-    QGlyphRun run;
-    run.setRawFont(raw);
-    run.setGlyphIndexes(glyphs);
-    run.setPositions(positions);
-    p.drawGlyphRun(QPointF(left, baseline), run);
+    const bool blanksDraw = face.Underline || face.StrikeOut;
+    std::array<quint32, kMax> glyphs;
+    std::array<QPointF, kMax> positions;
+    int count = 0;
+    bool spills = false;
+    for (size_t i = 0; i < size; ++i) {
+        const auto code = static_cast<uint8_t>(text[i]);
+        const quint32 glyph = face.Glyphs[code];
+        // Codes without a glyph (control codes) show as blanks.
+        if ((code == ' ' || glyph == 0) && !blanksDraw) continue;
+        glyphs[static_cast<size_t>(count)] = glyph;
+        positions[static_cast<size_t>(count)] = QPointF(static_cast<qreal>(i) * colWidth, 0);
+        spills = spills || face.Spills[code];
+        ++count;
+    }
+    if (count == 0) return;
+    run.setRawFont(face.Raw);
+    run.setRawData(glyphs.data(), positions.data(), count);
+    run.setUnderline(face.Underline);
+    run.setStrikeOut(face.StrikeOut);
+    if (spills) p.setClipRect(r);
+    p.drawGlyphRun(QPointF(r.left(), r.top() + face.Baseline), run);
+    if (spills) p.setClipping(false);
 }
+
 } // namespace
 
 void TScreenGrid::PaintRuns(QPainter& p, const QRect& area) {
@@ -344,8 +366,10 @@ void TScreenGrid::PaintRuns(QPainter& p, const QRect& area) {
     all.Add(TScreenCells::kCols - 1, std::clamp(lastRow, 0, 23));
     THostFields* fields = GetFields();
     const int fieldCount = fields ? fields->Count() : 0;
-    const auto runs = GridLogic::PlanPaint(Cells, all, Viewport, fieldCount);
-    for (const auto& run : runs) {
+    // The pen is set only when the colour changes.
+    TColor pen = 0;
+    bool penSet = false;
+    GridLogic::ForEachRun(Cells, all, Viewport, fieldCount, [&](const GridLogic::TRunView& run) {
         const THostBasicField* field =
             GridLogic::HasField(Cells, run.StartCol, run.Row, fieldCount)
                 ? fields->GetField(Cells.FieldIndex(run.StartCol, run.Row))
@@ -354,32 +378,50 @@ void TScreenGrid::PaintRuns(QPainter& p, const QRect& area) {
             GridLogic::GetCellStyle(StyleDetail, field, Cells.IsAttribute(run.StartCol, run.Row));
         const QRect r =
             ToQRect(GridLogic::ViewRect(Viewport, d.m, run.StartCol, run.Row, run.EndCol, run.Row));
-        if (r.width() <= 0 || r.height() <= 0) continue;
-        p.setClipRect(r);
+        if (r.width() <= 0 || r.height() <= 0) return;
         p.fillRect(r, ToQColor(cs.BackColor));
-        QFont font = d.cellFont;
-        font.setItalic(cs.FontStyle.Contains(fsItalic));
-        font.setUnderline(cs.FontStyle.Contains(fsUnderline));
-        font.setStrikeOut(cs.FontStyle.Contains(fsStrikeOut));
-        p.setFont(font);
-        p.setPen(ToQColor(cs.ForeColor));
-        const int baseline = r.top() + d.textTop + QFontMetrics(font).ascent();
-        const bool proportional = cs.Field && cs.Field->GetAttr().Has(attProtected) &&
-                                  StyleDetail.Font.Pitch == fpVariable;
-        if (proportional) {
-            p.drawText(QPoint(r.left(), baseline), QString::fromLatin1(run.Text));
-        } else {
-            // One character per cell at fixed advances, as one glyph run.
-            DrawCellText(p, font, run.Text, r.left(), baseline, d.m.ColWidth);
+        // A run of blanks is its background alone, unless its font style
+        // draws lines through or under the blanks.
+        const bool blank = run.Text.find_first_not_of(' ') == std::string_view::npos &&
+                           !cs.FontStyle.Contains(fsUnderline) &&
+                           !cs.FontStyle.Contains(fsStrikeOut);
+        if (!blank) {
+            if (!penSet || cs.ForeColor != pen) {
+                p.setPen(ToQColor(cs.ForeColor));
+                pen = cs.ForeColor;
+                penSet = true;
+            }
+            const TCellFonts::TFace& face = d.cellFonts.Face(cs.FontStyle);
+            const bool proportional = cs.Field && cs.Field->GetAttr().Has(attProtected) &&
+                                      StyleDetail.Font.Pitch == fpVariable;
+            if (proportional) {
+                p.setFont(face.Font);
+                p.setClipRect(r);
+                p.drawText(
+                    QPoint(r.left(), r.top() + face.Baseline),
+                    QString::fromLatin1(run.Text.data(), static_cast<qsizetype>(run.Text.size())));
+                p.setClipping(false);
+            } else {
+                DrawCellText(p, d.glyphRun, face, run.Text, r, d.m.ColWidth);
+            }
         }
-        p.setClipping(false);
-        if (cs.Underline) p.drawLine(r.left(), r.bottom(), r.right() + 1, r.bottom());
-        if (!cs.Field) continue;
+        if (!cs.Field) return;
+        if (cs.Underline) {
+            if (!penSet || cs.ForeColor != pen) p.setPen(ToQColor(cs.ForeColor));
+            pen = cs.ForeColor;
+            penSet = true;
+            p.drawLine(r.left(), r.bottom(), r.right() + 1, r.bottom());
+        }
         const QRect edge = ToQRect(GridLogic::FieldEdgeRect(Viewport, d.m, *cs.Field));
-        if (cs.Reverse && StyleDetail.ReverseStyle == ebs3D) DrawEdge(p, edge, true);
-        if (GridLogic::IsEditField(*cs.Field) && StyleDetail.EditBorderStyle != ebsNone)
+        if (cs.Reverse && StyleDetail.ReverseStyle == ebs3D) {
+            DrawEdge(p, edge, true);
+            penSet = false;
+        }
+        if (GridLogic::IsEditField(*cs.Field) && StyleDetail.EditBorderStyle != ebsNone) {
             DrawEdge(p, edge, false);
-    }
+            penSet = false;
+        }
+    });
 }
 
 void TScreenGrid::resizeEvent(QResizeEvent* event) {
@@ -448,12 +490,10 @@ void TScreenGrid::PrintScreen(QPrinter& printer) {
     QPainter p;
     if (!p.begin(&printer)) throw std::runtime_error("Cannot start printing");
     const auto layout = GridLogic::PrintLayout(printer.width(), printer.height());
-    QFont font(QString::fromLatin1(StyleDetail.Font.Name));
-    font.setStyleHint(QFont::TypeWriter);
+    // A printed cell's font is as high and as wide as the cell, and bold.
+    QFont font = FittedCellFont(QString::fromLatin1(StyleDetail.Font.Name), layout.CellHeight,
+                                layout.CellWidth);
     font.setBold(true);
-    font.setPixelSize(layout.CellHeight);
-    const int advance = QFontMetrics(font, &printer).horizontalAdvance(QLatin1Char('W'));
-    if (advance > layout.CellWidth) font.setStretch(std::max(1, 100 * layout.CellWidth / advance));
     p.setFont(font);
     p.setPen(Qt::black);
     for (int row = 0; row < TScreenCells::kRows; ++row) {

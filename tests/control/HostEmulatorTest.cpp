@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFocusEvent>
 #include <QImage>
 
 #include <fstream>
@@ -97,6 +98,33 @@ TEST(HostEmulatorView, ShowsTheRecordedSignOnScreenWithItsInputFields) {
     ASSERT_TRUE(connected) << api.LastError();
     EXPECT_TRUE(shown) << "the sign-on's input fields at row 6 and 7, column 53";
     EXPECT_TRUE(prompts.Messages.empty());
+}
+
+TEST(HostEmulatorView, CaretSitsTwoPixelsDownOnceTheCursorIsSetWithAnInputBorder) {
+    TCustomHostEmulator view;
+    view.SetFontAutoSize(true);
+    view.resize(820, 420);
+    view.show();
+    view.StyleDetail.EditBorderStyle = ebs3D; // a block caret (Cursor 0) on a black screen
+    QFocusEvent focus(QEvent::FocusIn);
+    QApplication::sendEvent(&view, &focus);
+    view.grab(); // the first paint fits the font and places the caret by its shape
+    const auto caretRows = [&view](int address) {
+        view.SetCursorAddress(address);
+        const QImage image = view.grab().toImage();
+        const QRect cell = view.CellRect(address % 80, address / 80);
+        std::vector<int> rows; // rows of pixels, from the cell's top, the caret inverts
+        for (int y = cell.top() - 3; y < cell.bottom() + 4; ++y)
+            if (image.pixel(cell.left() + 1, y) == qRgb(255, 255, 255))
+                rows.push_back(y - cell.top());
+        return rows;
+    };
+    const auto rows = caretRows(3 * 80 + 10);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.front(), 2);
+    EXPECT_EQ(rows.back(), view.RowHeight() + 1);
+    view.StyleDetail.EditBorderStyle = ebsNone;
+    EXPECT_EQ(caretRows(3 * 80 + 11).front(), 0);
 }
 
 } // namespace

@@ -5,7 +5,11 @@
 #include <QImage>
 #include <QPrinter>
 #include <QTest>
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
+#include <numeric>
+#include <vector>
 
 #include "support/TempDir.h"
 #include "uGridLogic.h"
@@ -64,6 +68,66 @@ TEST(ScreenGridPaint, StandardStyleWithoutBorderPaintsNoEdge) {
     const QImage image = grid.grab().toImage();
     EXPECT_EQ(image.pixel(grid.LeftMargin() + 13 * grid.ColWidth(), grid.TopMargin() + 4 * 16),
               Rgb(0));
+}
+
+// How far the pixels of an area stand out from the background, summed per
+// column of pixels: the ink of the text, antialiased edges weighing less.
+std::vector<int> InkColumns(const QImage& image, const QRect& area, QRgb background) {
+    std::vector<int> columns(static_cast<size_t>(area.width()), 0);
+    for (int x = 0; x < area.width(); ++x)
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            columns[static_cast<size_t>(x)] +=
+                std::abs(qGray(image.pixel(area.left() + x, y)) - qGray(background));
+    return columns;
+}
+
+TEST(ScreenGridPaint, TextIsBoldOnlyWhereTheStyleAsksForIt) {
+    TScreenGrid grid;
+    grid.SetFontAutoSize(true);
+    grid.resize(900, 520);
+    AddField(grid, 3, 2, 40, "MENU ITEM WITH BOLD OR REGULAR GLYPHS", {attProtected, attNormal});
+    grid.LoadScreen();
+    const auto inked = [&grid] {
+        const QImage image = grid.grab().toImage();
+        const QRect row = grid.CellRect(1, 2).united(grid.CellRect(40, 2));
+        const auto columns = InkColumns(image, row, Rgb(grid.StyleDetail.BackColor));
+        return std::accumulate(columns.begin(), columns.end(), 0);
+    };
+    ASSERT_TRUE(grid.StyleDetail.BasicColors.ProtectedNormalStyle.Empty());
+    const int regular = inked();
+    grid.StyleDetail.BasicColors.ProtectedNormalStyle = {fsBold};
+    grid.update();
+    const int bold = inked();
+    EXPECT_GT(regular, 0);
+    EXPECT_GT(bold, regular * 6 / 5) << "regular " << regular << ", bold " << bold;
+}
+
+TEST(ScreenGridPaint, AutoSizedGlyphsFillTheirCellsWidthAndStayInside) {
+    // The view at the emulator form's default size and at a large one.
+    for (const QSize size : {QSize(663, 350), QSize(1260, 900)}) {
+        SCOPED_TRACE(size.width());
+        TScreenGrid grid;
+        grid.SetFontAutoSize(true);
+        grid.resize(size);
+        AddField(grid, 2, 2, 78, std::string(78, 'M'), {attProtected, attHigh});
+        grid.LoadScreen();
+        const QImage image = grid.grab().toImage();
+        const int cw = grid.ColWidth();
+        const QRgb back = Rgb(grid.StyleDetail.BackColor);
+        for (int col = 1; col <= 78; col += 11) {
+            const QRect cell = grid.CellRect(col, 1);
+            const auto inside = InkColumns(image, cell, back);
+            const int width = static_cast<int>(
+                std::count_if(inside.begin(), inside.end(), [](int n) { return n > 0; }));
+            // A glyph widened to the cell less one pixel, as the font asks for.
+            EXPECT_GE(width * 5, (cw - 1) * 4) << "column " << col << ", cell width " << cw;
+        }
+        // Nothing of the text reaches the blank cells on either side.
+        for (int col : {0, 79}) {
+            const auto beside = InkColumns(image, grid.CellRect(col, 1), back);
+            EXPECT_EQ(std::accumulate(beside.begin(), beside.end(), 0), 0) << "column " << col;
+        }
+    }
 }
 
 TEST(ScreenGridSelection, ClickWithoutDragLeavesNoSelectionAndCopiesCellZero) {
