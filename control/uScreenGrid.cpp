@@ -332,9 +332,12 @@ void DrawCellText(QPainter& p, QGlyphRun& run, const TCellFonts::TFace& face, st
     bool spills = false;
     for (size_t i = 0; i < size; ++i) {
         const auto code = static_cast<uint8_t>(text[i]);
-        const quint32 glyph = face.Glyphs[code];
+        quint32 glyph = face.Glyphs[code];
         // Codes without a glyph (control codes) show as blanks.
-        if ((code == ' ' || glyph == 0) && !blanksDraw) continue;
+        if (code == ' ' || glyph == 0) {
+            if (!blanksDraw) continue;
+            glyph = face.Glyphs[' '];
+        }
         glyphs[static_cast<size_t>(count)] = glyph;
         positions[static_cast<size_t>(count)] = QPointF(static_cast<qreal>(i) * colWidth, 0);
         spills = spills || face.Spills[code];
