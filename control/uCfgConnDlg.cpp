@@ -12,6 +12,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "ModuleLoader.h"
 
 namespace {
@@ -38,19 +40,21 @@ QToolButton* SmallButton(const char* name) {
     return b;
 }
 
-// The LU name is typed in upper case, at most 8 characters; a longer stored
-// name is shown whole.
+constexpr int kLUNameTyped = 8; // characters the user may type into the LU name
+
+// The LU name is typed in upper case, at most 8 characters; a stored name is
+// shown as it was stored, and a longer one can only shrink.
 void UpperCaseInput(QLineEdit* edit) {
+    edit->setMaxLength(kLUNameTyped);
     QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& typed) {
-        QString upper = typed.toUpper();
-        int pos = edit->cursorPosition();
-        if (upper.size() > 8 && upper.size() > edit->property("lastText").toString().size())
-            upper = edit->property("lastText").toString();
-        edit->setText(upper);
-        edit->setCursorPosition(std::min(pos, int(upper.size())));
+        edit->setMaxLength(
+            std::max(kLUNameTyped, std::min(edit->maxLength(), static_cast<int>(typed.size()))));
+        const QString upper = typed.toUpper();
+        if (upper == typed) return;
+        const int pos = edit->cursorPosition();
+        edit->setText(upper); // the length limit still holds
+        edit->setCursorPosition(pos);
     });
-    QObject::connect(edit, &QLineEdit::textChanged, edit,
-                     [edit](const QString& t) { edit->setProperty("lastText", t); });
 }
 
 } // namespace
@@ -222,7 +226,10 @@ void TfrmCfgConnDlg::ToWidgets() {
     edtTn3270Address->setText(Text(model_.Tn3270.Address));
     edtTn3270Port->setText(Text(model_.Tn3270.Port));
     cbTn3270TermType->setCurrentText(Text(model_.Tn3270.TermType));
-    edtTn3270LUName->setText(Text(model_.Tn3270.LUName));
+    // A longer stored name is shown whole (it cannot grow).
+    const QString luName = Text(model_.Tn3270.LUName);
+    edtTn3270LUName->setMaxLength(std::max(kLUNameTyped, static_cast<int>(luName.size())));
+    edtTn3270LUName->setText(luName);
     edtTn3270TableName->setText(Text(model_.Tn3270.TableName));
     edtTn5250Address->setText(Text(model_.Tn5250.Address));
     edtTn5250Port->setText(Text(model_.Tn5250.Port));

@@ -42,24 +42,51 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
     return true;
 }
 
-// The table goes to a temporary file beside the target, which replaces the
-// target only once all 256 bytes are on disk: a failed save leaves the old
-// file as it was.
+// The file a name stands for: a symbolic link (or a chain of them) is
+// followed to the file it points to, which may not exist yet.
+std::string FollowLinks(std::string name) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+        const ssize_t n = readlink(name.c_str(), target.data(), target.size());
+        if (n <= 0 || static_cast<size_t>(n) >= target.size()) break;
+        target.resize(static_cast<size_t>(n));
+        const auto slash = name.rfind('/');
+        name = target.front() == '/' || slash == std::string::npos
+                   ? target
+                   : name.substr(0, slash + 1) + target;
+    }
+    return name;
+}
+
+// The table goes to a temporary file beside the file the name stands for
+// (through any symbolic link), which replaces that file only once all 256
+// bytes are on disk: a failed save leaves the old file as it was. An
+// existing file keeps its permissions; a new one gets the usual ones.
 bool WriteTableFile(const std::string& name, const std::array<uint8_t, 256>& table) {
-    auto slash = name.rfind('/');
-    std::string dir = slash == std::string::npos ? std::string(".") : name.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
+    const std::string target = FollowLinks(name);
+    auto slash = target.rfind('/');
+    std::string dir = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
+    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
     if (base.empty()) return false;
     std::string tmp = (slash == std::string::npos ? std::string() : dir) + "." + base + ".XXXXXX";
     int fd = mkstemp(tmp.data());
     if (fd < 0) return false;
-    mode_t mask = umask(0);
-    umask(mask);
-    bool ok = fchmod(fd, 0666 & ~mask) == 0;
+    mode_t mode;
+    struct stat st;
+    if (stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    bool ok = fchmod(fd, mode) == 0;
     ok = ok && WriteAll(fd, table.data(), table.size());
     ok = ok && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
-    ok = ok && rename(tmp.c_str(), name.c_str()) == 0;
+    ok = ok && rename(tmp.c_str(), target.c_str()) == 0;
     if (!ok) unlink(tmp.c_str());
     return ok;
 }

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPageSetupDialog>
@@ -82,8 +83,9 @@ bool TQtDialogs::InputQuery(const std::string& caption, const std::string& promp
 }
 
 bool TQtDialogs::OpenFileName(const TFileDialogOptions& options, std::string& fileName) {
-    QString chosen = QFileDialog::getOpenFileName(
-        Parent(), Text(options.Caption), StartPath(options, fileName), Text(options.Filter));
+    QString chosen =
+        QFileDialog::getOpenFileName(Parent(), Text(options.Caption), StartPath(options, fileName),
+                                     Text(NameFilter(options.Filter)));
     if (chosen.isEmpty() || !QFileInfo::exists(chosen)) return false;
     fileName = PathBytes(chosen);
     return true;
@@ -91,7 +93,7 @@ bool TQtDialogs::OpenFileName(const TFileDialogOptions& options, std::string& fi
 
 bool TQtDialogs::SaveFileName(const TFileDialogOptions& options, std::string& fileName) {
     QFileDialog dialog(Parent(), Text(options.Caption), StartPath(options, fileName),
-                       Text(options.Filter));
+                       Text(NameFilter(options.Filter)));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     if (!options.DefaultExt.empty()) dialog.setDefaultSuffix(Text(options.DefaultExt));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
@@ -106,8 +108,10 @@ bool TQtDialogs::ChooseFont(TFontChoice& font) {
     start.setUnderline(font.Underline);
     start.setStrikeOut(font.StrikeOut);
     bool ok = false;
-    QFont chosen = QFontDialog::getFont(&ok, start, Parent());
+    QFont chosen =
+        QFontDialog::getFont(&ok, start, Parent(), QString(), QFontDialog::MonospacedFonts);
     if (!ok) return false;
+    font.FixedPitch = QFontInfo(chosen).fixedPitch();
     font.Family = Bytes(chosen.family());
     font.PointSize = chosen.pointSize() > 0 ? chosen.pointSize() : font.PointSize;
     font.Bold = chosen.bold();

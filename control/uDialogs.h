@@ -14,6 +14,7 @@ enum class TMsgButtons { Ok, YesNo };
 enum class TMsgAnswer { Ok, Yes, No, Cancel };
 
 // What a file dialog starts with. The filter uses the "Name (*.ext);;All (*)" form.
+// A pattern "*.*" means every file, as the system's dialogs have it.
 struct TFileDialogOptions {
     std::string Caption;
     std::string InitialDir;
@@ -21,14 +22,36 @@ struct TFileDialogOptions {
     std::string DefaultExt; // without the dot; added to a name typed without one
 };
 
+// The font dialog offers fixed-pitch fonts only; FixedPitch tells the
+// pitch of the font chosen.
 struct TFontChoice {
     std::string Family;
     int PointSize = 10;
+    bool FixedPitch = true;
     bool Bold = false;
     bool Italic = false;
     bool Underline = false;
     bool StrikeOut = false;
 };
+
+// The filter as the toolkit's file dialog reads it: "*.*", which on Linux
+// would hide every name without a dot, becomes "*".
+inline std::string NameFilter(const std::string& filter) {
+    std::string out;
+    out.reserve(filter.size());
+    for (size_t i = 0; i < filter.size();) {
+        const bool starts = i == 0 || filter[i - 1] == '(' || filter[i - 1] == ' ';
+        const bool ends = i + 3 == filter.size() ||
+                          (i + 3 < filter.size() && (filter[i + 3] == ')' || filter[i + 3] == ' '));
+        if (starts && ends && filter.compare(i, 3, "*.*") == 0) {
+            out += '*';
+            i += 3;
+        } else {
+            out += filter[i++];
+        }
+    }
+    return out;
+}
 
 class TDialogs {
 public:

@@ -393,6 +393,7 @@ TConnListResult TfEmulator::RunConnList(const TConnParm* current, TConnList& con
 void TfEmulator::RunScreenProps(const std::string& profile, std::vector<std::string>& profiles,
                                 std::string& result) {
     TfEmuProp dialog(*dialogs_, *Fhe, profile, profiles, pnlEmulator->window());
+    dialog.ShowHelp = help_->Hook();
     if (dialog.exec() == QDialog::Accepted) dialog.Apply(profiles, result);
 }
 

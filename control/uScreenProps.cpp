@@ -181,6 +181,9 @@ TfEmuProp::TfEmuProp(TDialogs& dialogs, TScreenGrid& view, const std::string& pr
     });
     connect(bOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(bCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(bHelp, &QPushButton::clicked, this, [this] {
+        if (ShowHelp) ShowHelp("d_screenprop");
+    });
 }
 
 TfEmuProp::~TfEmuProp() = default;

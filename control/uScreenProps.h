@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,6 +32,9 @@ public:
                         std::vector<std::string>& profiles, std::string& result);
     // After the dialog closed with OK.
     void Apply(std::vector<std::string>& profiles, std::string& result);
+
+    // Opens a help topic; "&Help" asks for "d_screenprop". Not set: no help.
+    std::function<void(const std::string& topic)> ShowHelp;
 
 private:
     void ShowModel();

@@ -200,9 +200,11 @@ void TScreenPropsModel::ChangeFont() {
     choice.Italic = DialogFont.Style.Contains(fsItalic);
     choice.Underline = DialogFont.Style.Contains(fsUnderline);
     choice.StrikeOut = DialogFont.Style.Contains(fsStrikeOut);
+    choice.FixedPitch = DialogFont.Pitch != fpVariable;
     if (dialogs_.ChooseFont(choice)) {
         DialogFont.Name = choice.Family;
         DialogFont.Size = choice.PointSize;
+        DialogFont.Pitch = choice.FixedPitch ? fpFixed : fpVariable;
         DialogFont.Style = {};
         if (choice.Bold) DialogFont.Style.Include(fsBold);
         if (choice.Italic) DialogFont.Style.Include(fsItalic);

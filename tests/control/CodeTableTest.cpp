@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -87,6 +88,35 @@ TEST(CodeTableModel, SaveAndReloadGiveTheSame256Bytes) {
     TCodeTableModel back(dialogs);
     ASSERT_TRUE(back.LoadTableFile(dir.file("t.tbl")));
     EXPECT_EQ(Bytes(back), Bytes(m));
+}
+
+TEST(CodeTableModel, SaveThroughASymbolicLinkWritesItsFileAndKeepsItsPermissions) {
+    TTempDir dir;
+    dir.write("real.tbl", "old");
+    ASSERT_EQ(chmod(dir.file("real.tbl").c_str(), 0640), 0);
+    ASSERT_EQ(symlink("real.tbl", dir.file("link.tbl").c_str()), 0);
+    TFakeDialogs dialogs;
+    TCodeTableModel m(dialogs);
+    ASSERT_TRUE(m.SaveTableFile(dir.file("link.tbl")));
+    struct stat st;
+    ASSERT_EQ(lstat(dir.file("link.tbl").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(dir.read("real.tbl"), Bytes(m));
+    ASSERT_EQ(stat(dir.file("real.tbl").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"link.tbl", "real.tbl"}));
+    EXPECT_EQ(m.FileName(), dir.file("link.tbl"));
+}
+
+TEST(CodeTableModel, TableFileDialogsShowEveryFileAsTheirAllFilesPatternMeans) {
+    TFakeDialogs dialogs;
+    TCodeTableModel m(dialogs);
+    m.Open();
+    m.SaveAs();
+    ASSERT_EQ(dialogs.FileRequests.size(), 2u);
+    EXPECT_EQ(NameFilter(dialogs.FileRequests[0].Filter), "Conversion Tables (*)");
+    EXPECT_EQ(NameFilter(dialogs.FileRequests[1].Filter),
+              "Archivos de tablas (*.tbl);;Todos los archivos (*)");
 }
 
 TEST(CodeTableModel, FailedSaveReportsAndChangesNothing) {

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -54,6 +55,26 @@ TEST(CfgConnDlg, BadPortKeepsDialogOpenWithFocusOnPortThenOkWritesRecord) {
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(conn.Param, "host1;PORT=2023;TRM=IBM-3179-2;DEV=lu01");
     EXPECT_EQ(conn.ConnType, "tn3270");
+}
+
+TEST(CfgConnDlg, LUNameTakesEightUpperCaseCharactersTyped) {
+    TFakeDialogs dialogs;
+    TfrmCfgConnDlg dlg(dialogs);
+    for (const TConnType* t : {&kVirtual, &k3270, &k5250})
+        dlg.AddType(*t);
+    TConnParm conn{"Main", "host1;DEV=LONGLUNAME", "TN3270"};
+    dlg.LoadConnection(&conn);
+    dlg.show();
+    auto* lu = Child<QLineEdit>(dlg, "edtTn3270LUName");
+    EXPECT_EQ(lu->text(), "LONGLUNAME"); // a stored name is shown whole
+    lu->selectAll();
+    QTest::keyClicks(lu, "abcdefghij");
+    EXPECT_EQ(lu->text(), "ABCDEFGH");
+    QTest::keyClick(lu, Qt::Key_Home);
+    QTest::keyClicks(lu, "k");
+    EXPECT_EQ(lu->text(), "ABCDEFGH");
+    Child<QPushButton>(dlg, "btnOk")->click();
+    EXPECT_EQ(conn.Param, "host1;DEV=ABCDEFGH");
 }
 
 TEST(CfgConnDlg, ChoosingATypeShowsItsPage) {

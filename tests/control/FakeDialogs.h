@@ -31,7 +31,13 @@ public:
     bool SaveFileName(const TFileDialogOptions& options, std::string& fileName) override {
         return Next(options, fileName);
     }
-    bool ChooseFont(TFontChoice&) override { return false; }
+    std::deque<TFontChoice> Fonts; // for the font dialog; cancelled when empty
+    bool ChooseFont(TFontChoice& font) override {
+        if (Fonts.empty()) return false;
+        font = Fonts.front();
+        Fonts.pop_front();
+        return true;
+    }
 
 private:
     bool Next(const TFileDialogOptions& options, std::string& fileName) {

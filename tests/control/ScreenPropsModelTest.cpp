@@ -180,6 +180,22 @@ TEST_F(ScreenPropsModel, PickingAnUnreadableProfileShowsTheErrorAndKeepsTheStyle
     EXPECT_EQ(m.EditStyle(), ViewStyle());
 }
 
+TEST_F(ScreenPropsModel, ChosenFontGivesTheStyleItsNameSizeAndPitch) {
+    TPleStyleDetail s = ViewStyle();
+    s.Font = {"Sans", 9, fpVariable, {}};
+    TScreenPropsModel m(dialogs_, s, false, "", {});
+    TFontChoice mono;
+    mono.Family = "Liberation Mono";
+    mono.PointSize = 14;
+    mono.FixedPitch = true;
+    dialogs_.Fonts.push_back(mono);
+    m.ChangeFont();
+    const TFont font = m.Ok().Style.Font;
+    EXPECT_EQ(font.Name, "Liberation Mono");
+    EXPECT_EQ(font.Size, 14);
+    EXPECT_EQ(font.Pitch, fpFixed);
+}
+
 TEST_F(ScreenPropsModel, CancelledFontDialogAppliesTheFontItStartedWith) {
     TPleStyleDetail s = ViewStyle();
     s.Font = {"Mono", 12, fpFixed, {}};

@@ -33,4 +33,16 @@ TEST(EmuProp, OpensWithItsCaptionAndOkAppliesTheShownStyleToTheView) {
     EXPECT_EQ(profiles, std::vector<std::string>{"Default"});
 }
 
+TEST(EmuProp, HelpOpensTheScreenPropertiesTopic) {
+    TTempDir dir;
+    setenv("CORVALEN_REGISTRY_DIR", dir.path().c_str(), 1);
+    TFakeDialogs dialogs;
+    TScreenGrid view;
+    TfEmuProp dlg(dialogs, view, "", {});
+    std::vector<std::string> topics;
+    dlg.ShowHelp = [&topics](const std::string& topic) { topics.push_back(topic); };
+    dlg.findChild<QPushButton*>("bHelp")->click();
+    EXPECT_EQ(topics, std::vector<std::string>{"d_screenprop"});
+}
+
 } // namespace

@@ -4,4 +4,4 @@ corvalen_add_test(connmodel_tests SOURCES ConnSettingsTest.cpp ConnListTest.cpp
 
 # The thin Qt dialogs, offscreen; QtTestMain creates the QApplication.
 corvalen_add_test(conndialog_tests SOURCES ConnDialogTest.cpp ${CMAKE_SOURCE_DIR}/tests/support/QtTestMain.cpp
-                  LIBS corvalen_conndialogs Qt6::Widgets)
+                  LIBS corvalen_conndialogs Qt6::Widgets Qt6::Test)
