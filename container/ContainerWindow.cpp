@@ -1,21 +1,38 @@
 #include "ContainerWindow.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QVBoxLayout>
+
+#include <vector>
 
 #include "ComponentControl.h"
 #include "ControlModule.h"
 #include "EventSink.h"
 #include "Velmora_TLB.h"
+#include "WindowPlacement.h"
 
 namespace {
 
 constexpr const char* kTitle = "Corvalen";
-// The emulator form's own size, so that the whole emulator shows at first.
-constexpr QSize kInitialSize(667, 443);
 
 QString Text(const std::string& s) {
     return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// The screens' available areas, the primary screen's first.
+std::vector<TScreenArea> ScreenAreas() {
+    std::vector<TScreenArea> areas;
+    QScreen* primary = QGuiApplication::primaryScreen();
+    auto add = [&areas](QScreen* screen) {
+        const QRect r = screen->availableGeometry();
+        areas.push_back({r.left(), r.top(), r.width(), r.height()});
+    };
+    if (primary) add(primary);
+    for (QScreen* screen : QGuiApplication::screens())
+        if (screen != primary) add(screen);
+    return areas;
 }
 
 } // namespace
@@ -54,7 +71,11 @@ TContainerWindow::TContainerWindow(QWidget* parent)
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     setCentralWidget(central);
-    resize(kInitialSize);
+    // Where the last run left it, while that still fits a screen.
+    const TWindowPlacement placement = InitialPlacement(LoadWindowPlacement(), ScreenAreas());
+    const TScreenArea& a = placement.Area;
+    setGeometry(a.Left, a.Top, a.Width, a.Height);
+    if (placement.Maximized) setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 TContainerWindow::~TContainerWindow() {
@@ -98,6 +119,8 @@ QWidget* TContainerWindow::ControlWidget() const {
 }
 
 void TContainerWindow::closeEvent(QCloseEvent* event) {
+    const QRect r = normalGeometry().isValid() ? normalGeometry() : geometry();
+    SaveWindowPlacement({{r.left(), r.top(), r.width(), r.height()}, isMaximized()});
     site_->Release();
     event->accept();
 }

@@ -11,7 +11,10 @@
 // HKEY_CURRENT_USER\Software\Classes\CLSID) or, when the class is not
 // registered, as Velmora.so in the folder of the running program; it
 // creates the control through the module's class factory, connects an event
-// sink and embeds the control. Closing or destroying the window disconnects,
+// sink and embeds the control. The window opens where the last one closed,
+// while that still fits a screen, else at a default size on the primary
+// screen; closing it stores its place in the container's own registry key.
+// Closing or destroying the window disconnects,
 // detaches and releases the control (its emulator form saves its layout
 // then). The control's settings and connections come from the registry
 // stand-in, so a caller that wants a registry of its own sets

@@ -6,6 +6,8 @@
 // chooses its folder), written through the control's settings code.
 //
 //   store-connection NAME TYPE PARAM
+//   store-connection --list      the stored connections, one per line:
+//                                name, type and parameter, tab-separated
 //
 // Runs on the main thread of its own process.
 #include <algorithm>
@@ -25,9 +27,20 @@ int Fail(const std::string& text) {
 
 } // namespace
 
+int List() {
+    try {
+        for (const auto& c : ReadConnections())
+            std::cout << c->Name << '\t' << c->ConnType << '\t' << c->Param << '\n';
+        return 0;
+    } catch (const std::exception& e) {
+        return Fail(e.what());
+    }
+}
+
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--list") return List();
     if (argc != 4) {
-        std::cerr << "usage: store-connection NAME TYPE PARAM\n";
+        std::cerr << "usage: store-connection NAME TYPE PARAM | store-connection --list\n";
         return 2;
     }
     const std::string name = argv[1], type = argv[2], param = argv[3];

@@ -42,6 +42,14 @@ TEST_F(StoreConnection, FirstOnAnEmptyRegistry) {
               (std::vector<std::vector<std::string>>{{"Demo", "TN5250", "127.0.0.1;PORT=40001"}}));
 }
 
+TEST_F(StoreConnection, ListsTheStoredConnectionsInOrder) {
+    ASSERT_EQ(Run({"Demo 3270", "TN3270", "127.0.0.1;PORT=40004"}), 0) << dir_.read("out.txt");
+    ASSERT_EQ(Run({"Demo", "TN5250", "127.0.0.1;PORT=40005"}), 0) << dir_.read("out.txt");
+    ASSERT_EQ(Run({"--list"}), 0);
+    EXPECT_EQ(dir_.read("out.txt"), "Demo\tTN5250\t127.0.0.1;PORT=40005\n"
+                                    "Demo 3270\tTN3270\t127.0.0.1;PORT=40004\n");
+}
+
 TEST_F(StoreConnection, RunningAgainReplacesTheDemoAndKeepsTheOthersInOrder) {
     TConnList list;
     list.push_back(std::make_unique<TConnParm>(TConnParm{"Main", "host1;PORT=992", "TN3270"}));

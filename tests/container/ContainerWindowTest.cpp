@@ -7,6 +7,7 @@
 
 #include "ContainerWindow.h"
 #include "VelmoraTestSupport.h"
+#include "WindowPlacement.h"
 
 namespace {
 
@@ -93,6 +94,41 @@ TEST_F(ContainerWindow, DestroyingTheWindowWithoutClosingItReleasesTheControl) {
 } // namespace
 
 namespace {
+
+TEST(WindowPlacement, TheLastPlaceIsKeptOnlyWhereItStillFitsAScreen) {
+    const TScreenArea large{0, 0, 1280, 1024}, right{1280, 0, 1920, 1080}, small{0, 0, 800, 600};
+    const TWindowPlacement onRight{{1400, 100, 900, 700}, true};
+    struct TCase {
+        std::optional<TWindowPlacement> Stored;
+        std::vector<TScreenArea> Screens;
+        TWindowPlacement Expected;
+    } cases[] = {
+        // First run: the default size, centred on the primary screen.
+        {std::nullopt, {large}, {{140, 172, 1000, 680}, false}},
+        {onRight, {large, right}, onRight},
+        // That screen is gone, or the place reaches past every screen's edge.
+        {onRight, {large}, {{140, 172, 1000, 680}, false}},
+        {TWindowPlacement{{1000, 500, 600, 600}, false},
+         {large, right},
+         {{140, 172, 1000, 680}, false}},
+        // A small screen cuts the default size to its own.
+        {std::nullopt, {small}, {{0, 0, 800, 600}, false}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(InitialPlacement(c.Stored, c.Screens), c.Expected);
+}
+
+TEST_F(ContainerWindow, ReopensWhereItWasClosed) {
+    {
+        TContainerWindow window;
+        window.setGeometry(30, 40, 600, 420);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        window.close();
+    }
+    TContainerWindow again;
+    EXPECT_EQ(again.geometry(), QRect(30, 40, 600, 420));
+}
 
 TEST_F(ContainerWindow, TheViewFollowsTheWindowAsItGrowsAndShrinks) {
     TContainerWindow window;

@@ -228,13 +228,7 @@ bool ServeDemo(TSimConnection& conn, const std::vector<Bytes>& screens,
             std::to_string(screens.size()));
         conn.SendRecord(screens[current]);
     };
-    show();
-    while (!stopping()) {
-        Bytes record;
-        if (!conn.ReadRecord(record, milliseconds(200))) {
-            if (conn.ClientClosed()) break;
-            continue;
-        }
+    AnswerRecords(conn, stopping, show, [&](const Bytes& record) {
         const auto input = ParseInputRecord(record);
         if (input) {
             log("client sent " + AidName(input->Aid) + " with " +
@@ -243,10 +237,24 @@ bool ServeDemo(TSimConnection& conn, const std::vector<Bytes>& screens,
         } else {
             log("client sent a record of " + std::to_string(record.size()) + " bytes");
         }
+    });
+    return true;
+}
+
+void AnswerRecords(TSimConnection& conn, const std::function<bool()>& stopping,
+                   const std::function<void()>& show,
+                   const std::function<void(const Bytes& record)>& take) {
+    show();
+    while (!stopping()) {
+        Bytes record;
+        if (!conn.ReadRecord(record, milliseconds(200))) {
+            if (conn.ClientClosed()) break;
+            continue;
+        }
+        take(record);
         // Whatever the client sent, it waits with its keyboard locked.
         show();
     }
-    return true;
 }
 
 } // namespace hostsim

@@ -75,4 +75,11 @@ bool ServeDemo(TSimConnection& conn, const std::vector<Bytes>& screens,
                const std::function<bool()>& stopping,
                const std::function<void(const std::string&)>& log);
 
+// The demo hosts' loop: show() the screen in use, then, for each record the
+// client sends, take(record) and show() again, until the client goes away
+// or `stopping` says so (asked at least every 200 ms).
+void AnswerRecords(TSimConnection& conn, const std::function<bool()>& stopping,
+                   const std::function<void()>& show,
+                   const std::function<void(const Bytes& record)>& take);
+
 } // namespace hostsim

@@ -6,10 +6,13 @@
 #include <algorithm>
 #include <atomic>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <thread>
 
+#include "Demo3270.h"
 #include "DemoSession.h"
 #include "HostSim.h"
 #include "support/EngineCallbacks.h"
@@ -127,14 +130,19 @@ TEST(DemoScreens, TheRecordedLoginGivesSignOnMenuAndTasks) {
 
 // --- a whole session with the real module ---
 
-TEngineModule& Engine() {
+TEngineModule& Engine5250() {
     static TEngineModule module(CORVALEN_BIN_DIR "/PLTn5250.so");
     return module;
 }
 
-THostFields Screen(int32_t handle) {
+TEngineModule& Engine3270() {
+    static TEngineModule module(CORVALEN_BIN_DIR "/PLTn3270.so");
+    return module;
+}
+
+THostFields Screen(TEngineModule& engine, int32_t handle) {
     std::vector<uint8_t> buffer(8192);
-    const int32_t n = Engine().GetScreen(handle, buffer.data(), 8192);
+    const int32_t n = engine.GetScreen(handle, buffer.data(), 8192);
     THostFields list;
     if (n <= 0) return list;
     TMemoryStream s(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(n)));
@@ -167,22 +175,33 @@ THostFields Typed(const THostFields& screen, TScreenAddress at, const std::strin
     return input;
 }
 
-int32_t Send(int32_t handle, const char* aid, THostFields& input) {
+int32_t Send(TEngineModule& engine, int32_t handle, const char* aid, THostFields& input) {
     TMemoryStream stream;
     input.SaveToStream(stream);
-    return Engine().SendToScreen(handle, aid, stream.data(), static_cast<int32_t>(stream.size()));
+    return engine.SendToScreen(handle, aid, stream.data(), static_cast<int32_t>(stream.size()));
 }
+
+using TServe = std::function<bool(TSimConnection&, const std::function<bool()>& stopping,
+                                  const std::function<void(const std::string&)>& log)>;
 
 class DemoSession : public ::testing::Test {
 protected:
+    // The 5250 demo host with these screens.
     void Start(std::vector<Bytes> screens) {
-        handle_ = Engine().Connect(("127.0.0.1;PORT=" + std::to_string(host_.Port())).c_str(),
-                                   events_.UserData(), &TEventLog::Callback);
-        ASSERT_GT(handle_, 0) << Engine().LastErrMsg();
-        server_ = std::thread([this, screens = std::move(screens)] {
-            if (auto conn = host_.Accept()) {
-                negotiated_ = ServeDemo(
-                    *conn, screens, [this] { return stop_.load(); },
+        Start(Engine5250(),
+              [screens = std::move(screens)](TSimConnection& conn, auto& stopping, auto& log) {
+                  return ServeDemo(conn, screens, stopping, log);
+              });
+    }
+    void Start(TEngineModule& engine, TServe serve) {
+        engine_ = &engine;
+        handle_ = engine.Connect(("127.0.0.1;PORT=" + std::to_string(host_->Port())).c_str(),
+                                 events_.UserData(), &TEventLog::Callback);
+        ASSERT_GT(handle_, 0) << engine.LastErrMsg();
+        server_ = std::thread([this, serve = std::move(serve)] {
+            if (auto conn = host_->Accept()) {
+                negotiated_ = serve(
+                    *conn, [this] { return stop_.load(); },
                     [this](const std::string& line) {
                         std::lock_guard lock(logMutex_);
                         log_.push_back(line);
@@ -191,6 +210,7 @@ protected:
             finished_ = true;
         });
     }
+    TEngineModule& Engine() { return *engine_; }
     void TearDown() override {
         if (handle_ > 0) Engine().Disconnect(handle_);
         stop_ = true;
@@ -207,7 +227,8 @@ protected:
         return std::count(log_.begin(), log_.end(), line);
     }
 
-    THostSim host_;
+    std::unique_ptr<THostSim> host_ = std::make_unique<THostSim>();
+    TEngineModule* engine_ = &Engine5250();
     TEventLog events_;
     int32_t handle_ = -1;
     std::thread server_;
@@ -222,29 +243,49 @@ TEST_F(DemoSession, EveryEnterIsAnsweredAndTheMenuComesBack) {
     Start({SignOnScreen(), MenuScreen()});
     // The first screen frees the keyboard that the connection locked.
     ASSERT_TRUE(events_.WaitFor(kKeyboardUnlocked));
-    THostFields signOn = Screen(handle_);
+    THostFields signOn = Screen(Engine(), handle_);
     ASSERT_TRUE(HasInputFieldAt(signOn, kSignOnUserField));
     ASSERT_TRUE(HasInputFieldAt(signOn, kSignOnPasswordField));
 
     // Sending locks the keyboard; only the host's answer frees it again.
     int unlocked = 1;
     THostFields input = Typed(signOn, kSignOnUserField, "DEMO");
-    ASSERT_EQ(Send(handle_, "@E", input), 0) << Engine().LastErrMsg();
+    ASSERT_EQ(Send(Engine(), handle_, "@E", input), 0) << Engine().LastErrMsg();
     ASSERT_TRUE(events_.WaitFor(kKeyboardUnlocked, ++unlocked));
-    ASSERT_TRUE(HasInputFieldAt(Screen(handle_), kMenuOptionField));
+    ASSERT_TRUE(HasInputFieldAt(Screen(Engine(), handle_), kMenuOptionField));
 
     // ENTER on the menu, twice, and a function key: each answered with the
     // menu, so the keyboard is free again every time.
     for (const char* aid : {"@E", "@E", "@3"}) {
-        THostFields choice = Typed(Screen(handle_), kMenuOptionField, "1");
-        ASSERT_EQ(Send(handle_, aid, choice), 0) << aid << ": " << Engine().LastErrMsg();
+        THostFields choice = Typed(Screen(Engine(), handle_), kMenuOptionField, "1");
+        ASSERT_EQ(Send(Engine(), handle_, aid, choice), 0) << aid << ": " << Engine().LastErrMsg();
         ASSERT_TRUE(events_.WaitFor(kKeyboardUnlocked, ++unlocked)) << aid;
-        EXPECT_TRUE(HasInputFieldAt(Screen(handle_), kMenuOptionField)) << aid;
+        EXPECT_TRUE(HasInputFieldAt(Screen(Engine(), handle_), kMenuOptionField)) << aid;
     }
     EXPECT_EQ(Logged("client sent ENTER with 1 modified field(s)"), 3);
     EXPECT_EQ(Logged("client sent AID 0x33 with 1 modified field(s)"), 1);
     EXPECT_EQ(Logged("showing screen 1 of 2"), 1);
     EXPECT_EQ(Logged("showing screen 2 of 2"), 4);
+}
+
+TEST_F(DemoSession, The3270HostAnswersEnterOnItsLogonScreenWithTheReadyScreen) {
+    host_ = std::make_unique<THostSim>(TProtocol::TN3270);
+    Start(Engine3270(), ServeDemo3270);
+    ASSERT_TRUE(events_.WaitFor(kKeyboardUnlocked));
+    THostFields logon = Screen(Engine(), handle_);
+    ASSERT_TRUE(HasInputFieldAt(logon, {3, 16}));
+    ASSERT_TRUE(HasInputFieldAt(logon, {4, 16}));
+    EXPECT_EQ(logon.CurPos, 2 * 80 + 15);
+
+    int unlocked = 1;
+    for (const char* aid : {"@E", "@3", "@E"}) {
+        THostFields input = Typed(Screen(Engine(), handle_), {3, 16}, "DEMO");
+        ASSERT_EQ(Send(Engine(), handle_, aid, input), 0) << aid << ": " << Engine().LastErrMsg();
+        ASSERT_TRUE(events_.WaitFor(kKeyboardUnlocked, ++unlocked)) << aid;
+        EXPECT_TRUE(HasInputFieldAt(Screen(Engine(), handle_), {22, 7})) << aid;
+    }
+    EXPECT_EQ(Logged("client sent ENTER"), 2);
+    EXPECT_EQ(Logged("showing screen 2 of 2"), 3);
 }
 
 TEST_F(DemoSession, EndsWhenTheClientGoesAway) {

@@ -1,14 +1,16 @@
-// hostsim: a TN5250 host on 127.0.0.1 for the demo and for trying a client by
-// hand. Serves one connection at a time until SIGTERM or SIGINT.
+// hostsim: a TN5250 host (or, with --demo-3270, a TN3270 one) on 127.0.0.1
+// for the demo and for trying a client by hand. Serves one connection at a
+// time until SIGTERM or SIGINT.
 //
-//   hostsim [--port N] [--replay FILE | --demo | --demo-from FILE]
+//   hostsim [--port N] [--replay FILE | --demo | --demo-from FILE | --demo-3270]
 //           [--max-delay MS] [--step-timeout MS]
 //
 // Without a mode it negotiates, sends one sign-on screen and shows every
 // record the client sends; with --replay it plays the host's side of a
 // recorded session. --demo serves a sign-on screen and a menu and answers
 // every ENTER; --demo-from does the same with the screens of a recorded
-// session. It prints "PORT=<n>" on standard output once it listens.
+// session. --demo-3270 serves a 3270 log-on screen and a ready screen the
+// same way. It prints "PORT=<n>" on standard output once it listens.
 #include <pthread.h>
 #include <signal.h>
 
@@ -22,6 +24,7 @@
 #include <string>
 #include <thread>
 
+#include "Demo3270.h"
 #include "DemoSession.h"
 #include "HostSim.h"
 
@@ -33,6 +36,7 @@ struct TOptions {
     uint16_t port = 0;
     std::string replayFile;
     bool demo = false;
+    bool demo3270 = false;
     std::string demoFrom; // a recorded session whose screens the demo shows
     milliseconds maxDelay{200};
     // A person types at the other end, so a step may wait a long time.
@@ -65,6 +69,11 @@ bool ParseArgs(int argc, char** argv, TOptions& options) {
         std::string arg = argv[i];
         if (arg == "--demo") {
             options.demo = true;
+            ++modes;
+            continue;
+        }
+        if (arg == "--demo-3270") {
+            options.demo3270 = true;
             ++modes;
             continue;
         }
@@ -109,6 +118,11 @@ void ShowClientRecords(TSimConnection& conn) {
 
 void Serve(TSimConnection& conn, const TOptions& options, const std::vector<TTraceStep>& steps,
            const std::vector<Bytes>& demoScreens) {
+    if (options.demo3270) {
+        ServeDemo3270(
+            conn, [] { return stopping.load(); }, Log);
+        return;
+    }
     if (options.demo) {
         ServeDemo(
             conn, demoScreens, [] { return stopping.load(); }, Log);
@@ -146,8 +160,8 @@ std::optional<std::string> ReadFile(const std::string& path) {
 int main(int argc, char** argv) {
     TOptions options;
     if (!ParseArgs(argc, argv, options)) {
-        std::cerr << "usage: hostsim [--port N] [--replay FILE | --demo | --demo-from FILE]"
-                     " [--max-delay MS] [--step-timeout MS]\n";
+        std::cerr << "usage: hostsim [--port N] [--replay FILE | --demo | --demo-from FILE |"
+                     " --demo-3270] [--max-delay MS] [--step-timeout MS]\n";
         return 2;
     }
     std::vector<TTraceStep> steps;
@@ -186,7 +200,8 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<THostSim> host;
     try {
-        host = std::make_unique<THostSim>(TProtocol::TN5250, options.port);
+        host = std::make_unique<THostSim>(options.demo3270 ? TProtocol::TN3270 : TProtocol::TN5250,
+                                          options.port);
     } catch (const std::exception& e) {
         Log(e.what());
         return 1;
