@@ -308,8 +308,9 @@ namespace {
 
 // Draws a run with every character in its own cell, in one draw call: the
 // glyphs of the face placed at fixed advances. Blanks draw no glyph unless
-// the face underlines or strikes out the whole run. The run is clipped to
-// its rectangle only when one of its glyphs reaches out of its cell.
+// the face underlines or strikes out the whole run. A glyph whose ink
+// reaches out of its cell (rare: a tall accent on a short row) is drawn on
+// its own, clipped to its cell.
 void DrawCellText(QPainter& p, QGlyphRun& run, const TCellFonts::TFace& face, std::string_view text,
                   const QRect& r, int colWidth) {
     constexpr size_t kMax = TScreenCells::kCols;
@@ -329,7 +330,8 @@ void DrawCellText(QPainter& p, QGlyphRun& run, const TCellFonts::TFace& face, st
     std::array<quint32, kMax> glyphs;
     std::array<QPointF, kMax> positions;
     int count = 0;
-    bool spills = false;
+    std::array<size_t, kMax> spilling; // cells whose glyph is drawn alone
+    size_t spills = 0;
     for (size_t i = 0; i < size; ++i) {
         const auto code = static_cast<uint8_t>(text[i]);
         quint32 glyph = face.Glyphs[code];
@@ -337,20 +339,33 @@ void DrawCellText(QPainter& p, QGlyphRun& run, const TCellFonts::TFace& face, st
         if (code == ' ' || glyph == 0) {
             if (!blanksDraw) continue;
             glyph = face.Glyphs[' '];
+        } else if (face.Spills[code]) {
+            spilling[spills++] = i;
+            continue;
         }
         glyphs[static_cast<size_t>(count)] = glyph;
         positions[static_cast<size_t>(count)] = QPointF(static_cast<qreal>(i) * colWidth, 0);
-        spills = spills || face.Spills[code];
         ++count;
     }
-    if (count == 0) return;
+    const QPointF origin(r.left(), r.top() + face.Baseline);
     run.setRawFont(face.Raw);
-    run.setRawData(glyphs.data(), positions.data(), count);
     run.setUnderline(face.Underline);
     run.setStrikeOut(face.StrikeOut);
-    if (spills) p.setClipRect(r);
-    p.drawGlyphRun(QPointF(r.left(), r.top() + face.Baseline), run);
-    if (spills) p.setClipping(false);
+    if (count > 0) {
+        run.setRawData(glyphs.data(), positions.data(), count);
+        p.drawGlyphRun(origin, run);
+    }
+    for (size_t k = 0; k < spills; ++k) {
+        const size_t i = spilling[k];
+        const quint32 glyph = face.Glyphs[static_cast<uint8_t>(text[i])];
+        const QPointF at(static_cast<qreal>(i) * colWidth, 0);
+        run.setRawData(&glyph, &at, 1);
+        p.setClipRect(
+            QRect(r.left() + static_cast<int>(i) * colWidth, r.top(), colWidth, r.height())
+                .intersected(r));
+        p.drawGlyphRun(origin, run);
+    }
+    if (spills > 0) p.setClipping(false);
 }
 
 } // namespace

@@ -110,6 +110,9 @@ TEST(ScreenGridPaint, AutoSizedGlyphsFillTheirCellsWidthAndStayInside) {
         grid.SetFontAutoSize(true);
         grid.resize(size);
         AddField(grid, 2, 2, 78, std::string(78, 'M'), {attProtected, attHigh});
+        // Tall accents, descenders and wide marks, each between blank cells.
+        const std::string tall = "\xC9 \xC5 \xC7 \xD1 g j _ | W @ \xC6 \xBE";
+        AddField(grid, 5, 2, static_cast<int>(tall.size()), tall, {attProtected, attHigh});
         grid.LoadScreen();
         const QImage image = grid.grab().toImage();
         const int cw = grid.ColWidth();
@@ -122,10 +125,19 @@ TEST(ScreenGridPaint, AutoSizedGlyphsFillTheirCellsWidthAndStayInside) {
             // A glyph widened to the cell less one pixel, as the font asks for.
             EXPECT_GE(width * 5, (cw - 1) * 4) << "column " << col << ", cell width " << cw;
         }
-        // Nothing of the text reaches the blank cells on either side.
-        for (int col : {0, 79}) {
-            const auto beside = InkColumns(image, grid.CellRect(col, 1), back);
-            EXPECT_EQ(std::accumulate(beside.begin(), beside.end(), 0), 0) << "column " << col;
+        // Nothing of the text reaches the blank cells beside it, nor the rows
+        // above and below.
+        const auto blank = [&](int col, int row) {
+            const auto ink = InkColumns(image, grid.CellRect(col, row), back);
+            return std::accumulate(ink.begin(), ink.end(), 0) == 0;
+        };
+        for (int col : {0, 79})
+            EXPECT_TRUE(blank(col, 1)) << "column " << col;
+        for (int col = 1; col <= static_cast<int>(tall.size()) + 1; ++col) {
+            if (col % 2 == 0) {
+                EXPECT_TRUE(blank(col, 4)) << "column " << col;
+            }
+            EXPECT_TRUE(blank(col, 3) && blank(col, 5)) << "column " << col;
         }
     }
 }
