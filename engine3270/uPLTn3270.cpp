@@ -93,11 +93,23 @@ int TPLTn3270::SetAid(const std::string& mnemonic) {
     stream->PendingAid = *aid;
     lastSendFailed_ = false;
     stream->SendModifiedFields();
+    // CLEAR empties the screen as it goes: the next key must not send the
+    // fields of the screen the user cleared.
+    if (*aid == aid3270::Clear) ClearScreen();
     if (lastSendFailed_) {
         SetLastErrorText(lastSendError_);
         return -1;
     }
     return 0;
+}
+
+void TPLTn3270::ClearScreen() {
+    TPLTn3270display& display = *Stream3270()->Display3270();
+    display.Clear();
+    display.SetCursorPos(0);
+    display.FlushChanges();
+    display.Changed = false; // published here, not again at the next record
+    GenHostFields();
 }
 
 void TPLTn3270::PutScreenInput(std::span<const uint8_t> fields) {

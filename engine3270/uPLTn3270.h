@@ -29,7 +29,7 @@ public:
     void SetDeviceName(const std::string& name);
     // 0 when the reply went out; -1 for an unknown mnemonic (last error text
     // "Invalid aid key", nothing sent), for a session without a stream, or
-    // for a failed send (the send's error text).
+    // for a failed send (the send's error text). CLEAR also clears the screen.
     int SetAid(const std::string& mnemonic);
     // The caller's field-list stream: the cursor (sent as its address plus
     // 1) and the text of every modified field go into the display. A stream
@@ -44,6 +44,9 @@ protected:
     void TextReceived(const uint8_t* data, size_t len) override;
 
 private:
+    // The CLEAR key's local effect: every cell null, no field, the cursor at
+    // 0, and the field list that shows it.
+    void ClearScreen();
     bool SendStreamRecord(const uint8_t* data, size_t len, const uint8_t* logView);
 
     std::string deviceName_;

@@ -92,7 +92,15 @@ void TPLTn3270stream::ProcessData() {
     // An empty record (a bare IAC EOR) carries no command.
     if (!record.empty()) {
         TByteReader in(record);
-        ProcessCommand(in);
+        wrote_ = false;
+        try {
+            ProcessCommand(in);
+        } catch (...) {
+            // What a write put on the screen before its fault is the screen
+            // the user sees and answers: publish it as any record's.
+            if (wrote_) Display()->FlushChanges();
+            throw;
+        }
     }
     TPLTnStream::ProcessData();
 }
@@ -127,6 +135,7 @@ void TPLTn3270stream::ProcessCommand(TByteReader& in) {
 }
 
 void TPLTn3270stream::ProcessWrite(uint8_t command, TByteReader& in) {
+    wrote_ = true;
     if (command == cmd3270::EraseAllUnprotected) {
         EraseAllUnprotected();
         return;
@@ -134,16 +143,25 @@ void TPLTn3270stream::ProcessWrite(uint8_t command, TByteReader& in) {
     // A write that ends before its control character is malformed: the
     // reader raises, and the record ends here.
     const uint8_t wcc = in.byte();
+    auto restoreKeyboard = [this, wcc] {
+        if (!(wcc & kWccKeyboardRestore)) return;
+        PendingAid = aid3270::NoAid;
+        StatusText.clear();
+    };
     if (wcc & kWccResetMdt) ResetMDT();
     if (command == cmd3270::EraseWrite || command == cmd3270::EraseWriteAlternate) {
         Display()->Clear();
         Display()->SetCursorPos(0);
     }
-    RunOrders(in);
-    if (wcc & kWccKeyboardRestore) {
-        PendingAid = aid3270::NoAid;
-        StatusText.clear();
+    try {
+        RunOrders(in);
+    } catch (...) {
+        // The host asked for the keyboard with the screen it wrote; a fault
+        // further on must not leave the user locked out of it.
+        restoreKeyboard();
+        throw;
     }
+    restoreKeyboard();
 }
 
 void TPLTn3270stream::ResetMDT() {
@@ -374,16 +392,21 @@ void TPLTn3270stream::RepeatToAddress(TWriteState& w, TByteReader& in) {
 
 void TPLTn3270stream::ProgramTab(TWriteState& w) {
     TPLTn3270display& d = *Display3270();
-    const int target = d.FindNextUnprotected(w.address);
-    // No unprotected field after the address: the tab goes home.
-    if (target == -1) {
-        w.address = 0;
-        return;
-    }
+    // After data the tab nulls the rest of the field the data went into, up
+    // to its end (the next attribute cell, wrapping), protected or not: the
+    // host writes, not the operator. On an unformatted screen the rest is the
+    // rest of the buffer.
     if (!w.afterOrder) {
-        // After data the tab nulls the rest of the field it lands in.
-        const int next = d.FindNextField(target);
-        EraseUnprotected(target, next == -1 ? d.LastCell() : next - 1);
+        int p = w.address;
+        for (int n = 0; n < d.Size() && !d.IsFieldAttribute(p); ++n) {
+            d.Chars[p] = 0;
+            d.Attrs[p] |= attr3270::ChangedBit;
+            p = d.Next(p);
+            if (p == 0 && !d.Formatted()) break;
+        }
     }
-    w.address = target;
+    // The field the tab lands in keeps its text. No unprotected field after
+    // the address: the tab goes home.
+    const int target = d.FindNextUnprotected(w.address);
+    w.address = target == -1 ? 0 : target;
 }

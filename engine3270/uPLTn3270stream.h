@@ -89,4 +89,6 @@ private:
 
     // Every reply is built here; it keeps its room between replies.
     std::vector<uint8_t> reply_;
+    // The current record is a write that has begun to change the display.
+    bool wrote_ = false;
 };

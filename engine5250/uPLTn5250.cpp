@@ -105,7 +105,8 @@ int TPLTn5250::SetAid(const std::string& mnemonic) {
 
 int TPLTn5250::SendSysReq(const std::string& text) {
     // One record carries the request; its buffer on the host holds 8192 bytes.
-    if (text.size() + T5250RecordHeader::kSize > TPLTnStream::kRecordSize) {
+    constexpr size_t kHostRecordSize = 8192;
+    if (text.size() + T5250RecordHeader::kSize > kHostRecordSize) {
         SetLastErrorText("System request text too long");
         return -1;
     }

@@ -265,9 +265,28 @@ bool TPLTn5250stream::RunCommand(uint8_t code, TByteReader& in) {
         StatusText.clear();
         return false;
     case kClearUnitAlternate:
+        // Its parameter byte names the screen size; the screen stays ours.
+        // A host that leaves the byte out goes straight on with a command.
+        ClearUnit();
+        if (!in.atEnd() && in.peek() != kEscape) in.skip(1);
+        return true;
     case kClearUnit:
     case kClearFormatTable:
         ClearUnit();
+        return true;
+    case kSavePartialScreen:
+        // Not carried out; its flag byte and the window's top row, left
+        // column, depth and width are the command's.
+        CommandNotImplemented(code);
+        in.skip(5);
+        return true;
+    case kRestorePartialScreen:
+    case kCopyToPrinter:
+    case kWriteErrorCodeToWindow:
+        // Not carried out; what follows up to the next command is theirs
+        // (the image brought back; the window's columns and message).
+        CommandNotImplemented(code);
+        SkipToNextCommand(in);
         return true;
     case kWriteErrorCode:
         changed_ = true;
@@ -305,6 +324,11 @@ bool TPLTn5250stream::RunCommand(uint8_t code, TByteReader& in) {
         CommandNotImplemented(code);
         return true;
     }
+}
+
+void TPLTn5250stream::SkipToNextCommand(TByteReader& in) {
+    while (!in.atEnd() && in.peek() != kEscape)
+        in.skip(1);
 }
 
 void TPLTn5250stream::CommandNotImplemented(uint8_t code) {

@@ -110,6 +110,8 @@ private:
     // The command loop and its pieces.
     bool RunCommand(uint8_t code, TByteReader& in); // false: the record ends here
     void CommandNotImplemented(uint8_t code);
+    // Passes over the bytes before the next escape (or the record's end).
+    static void SkipToNextCommand(TByteReader& in);
     void OrderNotImplemented(uint8_t order);
     void DumpRecord(std::span<const uint8_t> record) const;
     // The position of a 1-based row and column, or -1 when it lies outside the screen.

@@ -194,9 +194,14 @@ void TPLTn5250stream::RepeatToAddress(TByteReader& in) {
     const int last = end - 1;
     // A target before the current address wraps round the screen end; the
     // fill never takes more than one pass, whatever the two addresses.
+    // The filled cells show as text the host writes there would: in the
+    // attribute this write last set (a field's own, after Start of Field or
+    // its attribute sent again), else in the look each cell had, which the
+    // extra plane holds (a field's data cells have no screen attribute of
+    // their own in the attribute plane).
     int p = curAddr_;
     for (int n = 0; n < cells; ++n) {
-        d->Extra[p] = d->Attrs[p];
+        if (curAttr_ != 0) d->Extra[p] = curExtra_;
         d->Attrs[p] = static_cast<uint8_t>(curAttr_ | TPLTndisplay::kDirty);
         d->Chars[p] = ch;
         ColumnMarkers[static_cast<size_t>(p % kCols)] = 1;

@@ -4,10 +4,11 @@
 #include <cstring>
 
 #include "Logging.h"
+#include "PLError.h"
 #include "uPLIntfLogg.h"
 
 TPLTnStream::TPLTnStream(int sessionId, int /*rows*/, int /*cols*/)
-    : SessionId(sessionId), record_(kRecordSize) {
+    : SessionId(sessionId), record_(kInitialRecordSize) {
     LoadTable("");
 }
 
@@ -26,11 +27,15 @@ void TPLTnStream::DoSend(const uint8_t* data, size_t len, const uint8_t* logView
 }
 
 void TPLTnStream::AddData(const uint8_t* data, size_t len) {
-    size_t room = kRecordSize - recordLen_;
-    size_t n = std::min(len, room);
-    if (n == 0) return;
-    std::memcpy(record_.data() + recordLen_, data, n);
-    recordLen_ += n;
+    if (len == 0) return;
+    if (overlongBytes_ != 0 || len > kMaxRecordSize - recordLen_) {
+        overlongBytes_ += len;
+        return;
+    }
+    if (recordLen_ + len > record_.size())
+        record_.resize(std::min(kMaxRecordSize, std::max(record_.size() * 2, recordLen_ + len)));
+    std::memcpy(record_.data() + recordLen_, data, len);
+    recordLen_ += len;
 }
 
 void TPLTnStream::ProcessData() {
@@ -40,8 +45,14 @@ void TPLTnStream::ProcessData() {
 void TPLTnStream::ProcessRecord() {
     struct Empty {
         size_t& len;
-        ~Empty() { len = 0; }
-    } empty{recordLen_};
+        size_t& overlong;
+        ~Empty() { len = overlong = 0; }
+    } empty{recordLen_, overlongBytes_};
+    if (overlongBytes_ != 0) {
+        const size_t total = recordLen_ + overlongBytes_;
+        throw EPLError("record of " + std::to_string(total) + " bytes is longer than " +
+                       std::to_string(kMaxRecordSize) + " bytes: dropped");
+    }
     ProcessData();
 }
 

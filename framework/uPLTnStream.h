@@ -47,7 +47,11 @@ private:
 
 class TPLTnStream {
 public:
-    static constexpr size_t kRecordSize = 8192;
+    // The record buffer starts at the size most records need and grows,
+    // up to a bound far beyond any screen a host can send: a record longer
+    // than that is dropped whole, never cut and run.
+    static constexpr size_t kInitialRecordSize = 8192;
+    static constexpr size_t kMaxRecordSize = 256 * 1024;
 
     TPLTnStream(int sessionId, int rows, int cols);
     virtual ~TPLTnStream();
@@ -68,7 +72,8 @@ public:
     virtual void EraseUnprotected(int startPos, int endPos) = 0;
     // logView, when given, holds len bytes: the record as the log may show it.
     virtual void DoSend(const uint8_t* data, size_t len, const uint8_t* logView = nullptr);
-    // Appends to the current record; bytes past its 8192 are dropped.
+    // Appends to the current record. A record that outgrows kMaxRecordSize
+    // is marked overlong: the rest of it is not kept.
     virtual void AddData(const uint8_t* data, size_t len);
     // Interprets the current record. The base only empties it.
     virtual void ProcessData();
@@ -76,7 +81,8 @@ public:
     virtual void ResetMDT() = 0;
 
     // What the transport calls at a record end: ProcessData, and the record
-    // is empty afterwards even when interpreting it failed.
+    // is empty afterwards even when interpreting it failed. An overlong
+    // record is not interpreted: it raises EPLError naming its length.
     void ProcessRecord();
 
     uint8_t ToEbcdic(uint8_t code) const { return tables_.LocalToHost[code]; }
@@ -90,11 +96,11 @@ public:
 
 protected:
     std::span<const uint8_t> Record() const { return {record_.data(), recordLen_}; }
-    void SetRecordLength(size_t len) { recordLen_ = len < kRecordSize ? len : kRecordSize; }
 
 private:
     std::unique_ptr<TPLTndisplay> display_;
     TCodeTables tables_;
     std::vector<uint8_t> record_;
     size_t recordLen_ = 0;
+    size_t overlongBytes_ = 0; // bytes of the current record past the bound; 0: none
 };

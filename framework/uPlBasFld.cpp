@@ -40,16 +40,25 @@ bool THostBasicField::SameField(const THostBasicField& other) const {
 }
 
 void THostBasicField::ReadData(TValueReader& reader) {
-    // Each value lands in its target only after it was read whole; the
-    // integer forms are narrowed to what the target holds.
-    Row = static_cast<uint8_t>(reader.ReadInteger());
-    Col = static_cast<uint8_t>(reader.ReadInteger());
-    Len = static_cast<int16_t>(reader.ReadInteger());
-    Pos = static_cast<int16_t>(reader.ReadInteger());
-    SetAttr(TFieldAttribute::FromInt(static_cast<uint32_t>(reader.ReadInteger())));
-    if (EabInStream()) Eab = reader.ReadChar();
-    Data = reader.ReadString();
-    Reserved = static_cast<uint8_t>(reader.ReadInteger());
+    // The item lands in the field only once it was read whole: a stream cut
+    // inside it leaves the field as it was. The integer forms are narrowed to
+    // what the target holds.
+    const auto row = static_cast<uint8_t>(reader.ReadInteger());
+    const auto col = static_cast<uint8_t>(reader.ReadInteger());
+    const auto len = static_cast<int16_t>(reader.ReadInteger());
+    const auto pos = static_cast<int16_t>(reader.ReadInteger());
+    const auto attr = TFieldAttribute::FromInt(static_cast<uint32_t>(reader.ReadInteger()));
+    const char eab = EabInStream() ? reader.ReadChar() : Eab;
+    std::string data = reader.ReadString();
+    const auto reserved = static_cast<uint8_t>(reader.ReadInteger());
+    Row = row;
+    Col = col;
+    Len = len;
+    Pos = pos;
+    SetAttr(attr);
+    Eab = eab;
+    Data = std::move(data);
+    Reserved = reserved;
 }
 
 void THostBasicField::WriteData(TValueWriter& writer) {

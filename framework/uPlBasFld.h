@@ -94,7 +94,8 @@ public:
     // Same row and column, and both protected or both unprotected.
     virtual bool SameField(const THostBasicField& other) const;
     // One item of the field-list stream. Eab is read only once a list load has
-    // switched the process-wide EabInStream flag on.
+    // switched the process-wide EabInStream flag on. All or nothing: an item
+    // that does not read whole leaves the field unchanged.
     virtual void ReadData(TValueReader& reader);
     // Cuts Data to Len characters first (an empty text for a negative Len).
     virtual void WriteData(TValueWriter& writer);

@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             input.SaveToStream(in);
             session->PutScreenInput(in.bytes());
             CheckScreen(display);
-            session->SetAid(switches & 0x02 ? "@E" : "@x");
+            session->SetAid(switches & 0x02 ? "@E" : switches & 0x04 ? "@C" : "@x");
         }
         rest = rest.subspan(marked ? len + 2 : len);
     }

@@ -27,7 +27,7 @@ TEST(HostFaults3270, MalformedRecordsStayInsideTheScreenAndTheSessionGoesOn) {
         const char* fault;
         Bytes record;
     } cases[] = {
-        {"record longer than the record buffer", Cat({{kWrite, 0x00}, Bytes(10000, Host("Z")[0])})},
+        {"record longer than a receive block", Cat({{kWrite, 0x00}, Bytes(10000, Host("Z")[0])})},
         {"14-bit address far past the screen",
          Cat({{kWrite, 0x00, 0x11, 0x3F, 0xFF}, Host("FAR")})},
         {"12-bit address past the screen", Cat({{kWrite, 0x00, 0x11, 0x7F, 0x7F}, Host("FAR")})},
@@ -60,6 +60,68 @@ TEST(HostFaults3270, MalformedRecordsStayInsideTheScreenAndTheSessionGoesOn) {
         ASSERT_TRUE(screenio::WaitForScreen(
             s.handle, s.events, [](const THostFields& l) { return !ShowsAlive(l); }, screen));
     }
+}
+
+TEST(HostFaults3270, WriteThatFailsPartWayShowsWhatItWroteAndRestoresTheKeyboard) {
+    TSimSession s;
+    ASSERT_TRUE(s.Negotiate());
+    s.conn->SendRecord(kGoodScreen);
+    THostFields screen;
+    ASSERT_TRUE(screenio::WaitForScreen(s.handle, s.events, ShowsAlive, screen));
+    ASSERT_EQ(screenio::Send(s.handle, "@E", 0), 0);
+    Bytes reply;
+    ASSERT_TRUE(s.conn->ReadRecord(reply));
+    const int unlocked = s.events.Count(PL_KBD_UNLOCKED);
+    // A new screen with an input field, then an address past the screen.
+    s.conn->SendRecord(TWriteRecord(kEraseWrite, 0xC3)
+                           .Sba(2, 1)
+                           .Sf(kAttrProtected)
+                           .Text("NEW")
+                           .Sba(3, 10)
+                           .Sf(kAttrInputModified)
+                           .Text("SHOWN")
+                           .Sba(3, 20)
+                           .Sf(kAttrSkip)
+                           .Raw({0x11, 0x7F, 0x7F}));
+    auto shown = [](const THostFields& l) {
+        const THostBasicField* f = screenio::FieldAt(l, 2, 2);
+        return f && f->Data == "NEW";
+    };
+    ASSERT_TRUE(screenio::WaitForScreen(s.handle, s.events, shown, screen))
+        << screenio::Describe(screen);
+    EXPECT_TRUE(s.events.WaitFor(PL_KBD_UNLOCKED, unlocked + 1)) << "the keyboard stayed locked";
+    ASSERT_EQ(screenio::Send(s.handle, "@E", 0), 0);
+    ASSERT_TRUE(s.conn->ReadRecord(reply));
+    EXPECT_EQ(reply, Cat({{0x7D}, Address(0), {0x11}, Address(Cell(3, 11)), Host("SHOWN")}))
+        << "Enter answers the screen the user sees";
+}
+
+TEST(HostFaults3270, LongRecordsArriveWholeAndOverlongOnesAreDroppedWhole) {
+    TSimSession s;
+    ASSERT_TRUE(s.Negotiate());
+    // Sixteen kilobytes of orders before the text and the cursor.
+    TWriteRecord busy(kEraseWrite, 0xC3);
+    for (int i = 0; i < 4000; ++i)
+        busy.Sba(1, 1).Text("A");
+    s.conn->SendRecord(busy.Sba(24, 1).Text("TAIL").Sba(24, 10).Ic());
+    auto tail = [](const THostFields& l) {
+        const THostBasicField* f = screenio::FieldAt(l, 24, 1);
+        return f && f->Data == "TAIL";
+    };
+    THostFields screen;
+    ASSERT_TRUE(screenio::WaitForScreen(s.handle, s.events, tail, screen))
+        << screenio::Describe(screen);
+    EXPECT_EQ(screen.CurPos, Cell(24, 10));
+
+    s.conn->SendRecord(Cat({TWriteRecord(kWrite, 0xC3).Sba(12, 1), Bytes(270'000, Host("Z")[0])}));
+    s.conn->SendRecord(TWriteRecord(kWrite, 0xC3).Sba(1, 1).Sf(kAttrProtected).Text("ALIVE"));
+    ASSERT_TRUE(screenio::WaitForScreen(s.handle, s.events, ShowsAlive, screen))
+        << screenio::Describe(screen);
+    EXPECT_TRUE(tail(screen));
+    const THostBasicField* row12 = screenio::FieldOver(screen, 12, 1);
+    ASSERT_NE(row12, nullptr);
+    EXPECT_EQ(row12->Data, "") << "nothing of the overlong record ran";
+    EXPECT_EQ(s.events.Count(PL_SESSION_DISCONNECTED), 0);
 }
 
 TEST(HostFaults3270, OverlongSubnegotiationIsSurvived) {

@@ -181,6 +181,21 @@ TEST_F(ReadModified3270, ScreensWithoutFieldsOrWithAWrappingFieldAreReadWhole) {
         << "a field whose attribute is in the last cell starts at address 0";
 }
 
+TEST_F(ReadModified3270, ClearEmptiesTheScreenAsItSendsItsShortRead) {
+    Show(LogonRecord());
+    const int changes = s_.events.Count(PL_SCREEN_CHANGED);
+    EXPECT_EQ(Press("@C", kUser + 1, {{kUser + 1, 8, "TYPED"}}), Bytes{0x6D});
+    EXPECT_GT(s_.events.Count(PL_SCREEN_CHANGED), changes) << "the cleared screen is reported";
+    const auto cleared = screenio::Fetch(s_.handle);
+    ASSERT_TRUE(cleared);
+    EXPECT_EQ(cleared->CurPos, 0);
+    ASSERT_EQ(cleared->Fields.size(), 24u) << screenio::Describe(*cleared);
+    for (const auto& f : cleared->Fields)
+        EXPECT_TRUE(f->Data.empty() && f->GetAttr().Has(attUnProtected)) << f->Pos;
+    EXPECT_EQ(Press("@E", 0), Cat({{0x7D}, Address(0)}))
+        << "Enter after CLEAR sends none of the cleared fields";
+}
+
 TEST_F(ReadModified3270, ScreenSentBackAsItCameKeepsTheCursor) {
     Show(LogonRecord());
     std::vector<uint8_t> buffer(8192);

@@ -109,13 +109,26 @@ TEST(Orders, NewLineAttributesAndExtendedFields) {
 
 TEST(Orders, ProgramTabFindsTheNextInputFieldOrGoesHome) {
     TStreamRig r;
-    r.Feed(Cat({{EW, 0xC3}, Sba(10), {0x1D, 0x40}, r.Host("ABCDE"), Sba(30), {0x1D, 0x60}}));
-    r.Feed(Cat({{W, 0x00}, Sba(0), {0x05, 0xC2}}));
-    EXPECT_EQ(r.Text(11, 5), "BBCDE") << "after an order the tab only moves";
-    r.Feed(Cat({{W, 0x00}, Sba(0), {0xC1, 0x05, 0xC2}}));
-    EXPECT_EQ(r.Text(11, 5), "B....") << "after data it nulls the field it enters";
-    r.Feed(Cat({{W, 0x00}, Sba(40), {0x05, 0xC3}}));
-    EXPECT_EQ(r.Text(0, 1), "C") << "no input field after the address: home";
+    r.Feed(Cat({{EW, 0xC3},
+                Sba(5),
+                {0x1D, 0x60},
+                r.Host("PROTECTED"),
+                Sba(20),
+                {0x1D, 0x40},
+                r.Host("ABCDE"),
+                Sba(40),
+                {0x1D, 0x60}}));
+    r.Feed(Cat({{W, 0x00}, Sba(0), {0x05}, r.Host("X")}));
+    EXPECT_EQ(r.Text(20, 6), "^XBCDE") << "after an order the tab only moves";
+    r.Feed(Cat({{W, 0x00}, Sba(7), r.Host("A"), {0x05}, r.Host("B")}));
+    EXPECT_EQ(r.Text(5, 16), "^PA............^") << "after data it nulls the rest of its field";
+    EXPECT_EQ(r.Text(20, 6), "^BBCDE") << "and the field it enters keeps its text";
+    r.Feed(Cat({{W, 0x00}, Sba(22), r.Host("C"), {0x05}, r.Host("D")}));
+    EXPECT_EQ(r.Text(20, 6) + r.Text(0, 1), "^BC...D") << "no input field further on: home";
+    r.Feed(Cat({{W, 0x00}, Sba(1000), r.Host("E"), {0x05}, r.Host("F")}));
+    EXPECT_EQ(r.Text(1919, 1) + r.Text(0, 6), ".F....^") << "a field's rest wraps to its end";
+    r.Feed(Cat({{W, 0x00}, Sba(40), {0x05}, r.Host("G")}));
+    EXPECT_EQ(r.Text(0, 1), "G") << "no input field after the address: home";
 }
 
 TEST(Orders, EraseAllUnprotectedKeepsProtectedTextAndFindsTheFirstInput) {

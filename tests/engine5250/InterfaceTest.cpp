@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "support/EngineCallbacks.h"
 #include "HostSim.h"
+#include "support/EngineCallbacks.h"
 #include "support/EngineModule.h"
 #include "uPlBasFld.h"
 
@@ -255,6 +255,26 @@ TEST(Interface, ShortBufferGetsTheStreamCutToItsSize) {
     char small[20];
     EXPECT_EQ(Engine().GetScreen(s.handle, small, sizeof small), 20);
     EXPECT_EQ(Engine().GetScreenEx(s.handle, small, sizeof small), 20);
+}
+
+TEST(Interface, RecordLongerThanEightKilobytesArrivesWhole) {
+    Session s;
+    ASSERT_TRUE(s.conn->Negotiate());
+    // Twelve kilobytes of orders before the text and the cursor.
+    Bytes data = {0x04, 0x11, 0x00, 0x08};
+    for (int i = 0; i < 3000; ++i)
+        data.insert(data.end(), {0x11, 1, 1, 0xC1});
+    data.insert(data.end(), {0x11, 24, 1, 0xE3, 0xC1, 0xC9, 0xD3, 0x13, 24, 10}); // "TAIL"
+    const size_t len = 10 + data.size();
+    data.insert(data.begin(), {static_cast<uint8_t>(len >> 8), static_cast<uint8_t>(len), 0x12,
+                               0xA0, 0x00, 0x00, 0x04, 0x00, 0x00, 0x03});
+    s.conn->SendRecord(data);
+    ASSERT_TRUE(s.events.WaitFor(4));
+    const THostFields list = Screen(s.handle);
+    const THostBasicField* last = FieldAt(list, 24, 1);
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->Data, "TAIL");
+    EXPECT_EQ(list.CurPos, 23 * 80 + 9);
 }
 
 TEST(Interface, SystemRequestGoesOutTranslated) {

@@ -77,12 +77,17 @@ TEST(WindowRectangle, AreaOfSeveralRowsAndColumnsIsHandedToTheDisplayWithItsMark
 
 TEST(Commands, ClearUnitAndItsAlternatesEmptyCellsFieldsCursorAndBounds) {
     for (uint8_t code : {0x20, 0x40, 0x50}) {
+        TLogCapture log;
         TStreamRig rig;
         rig.Run(Cat({{0x04, 0x11, 0x00, 0x00, 0x11, 3, 3, 0x1D, 0x24, 0x00, 0x05, 0x13, 3, 4},
                      rig.Host("XY")}),
                 op5250::Invite);
         ASSERT_EQ(rig.display().FieldCount(), 1);
-        rig.Run({0x04, code}, op5250::Invite);
+        // The alternate clear's parameter byte is its own, not a command.
+        rig.Run(code == 0x20 ? Bytes{0x04, code, 0x80} : Bytes{0x04, code}, op5250::Invite);
+        EXPECT_FALSE(log.Logged("1 0001 : ERROR:-> Comando desconocido: 0x80 procesando "
+                                "TPLTn5250stream.ProcessData"))
+            << int(code);
         auto& d = rig.display();
         EXPECT_EQ(d.FieldCount(), 0) << int(code);
         EXPECT_EQ(d.Cursor(), 0) << int(code);
@@ -159,10 +164,10 @@ TEST(Commands, NotImplementedCommandsAreLoggedAndConsumeTheirParameters) {
         uint8_t code;
         Bytes params; // bytes that would clear the screen if run as commands
     };
-    for (const Case& c : {Case{0x03, {}},
-                          {0x13, {}},
-                          {0x16, {}},
-                          {0x22, {}},
+    for (const Case& c : {Case{0x03, {0x40, 0x40, 0x40, 0x40, 0x40}},
+                          {0x13, {0x40, 0x00, 0x50, 0x20}},
+                          {0x16, {0x40}},
+                          {0x22, {0x01, 0x50, 0x40, 0xC1, 0x40}},
                           {0x64, {}},
                           {0x72, {}},
                           {0x83, {}},

@@ -302,6 +302,26 @@ TEST(StartOfField, TextWrittenIntoANewFieldKeepsTheFieldsAttribute) {
     EXPECT_EQ(d.Chars[first + 2], 'A');
 }
 
+TEST(StartOfField, RepeatToAddressIntoAFieldKeepsTheFieldsAttribute) {
+    // The field at row 6, column 53 is defined, then cleared three ways: RA
+    // right after its Start of Field, RA after its attribute is sent again
+    // at its attribute cell, and RA alone at its first cell.
+    const Bytes sf = {0x11, 0x06, 0x34, 0x1D, 0x40, 0x20, 0x24, 0x00, 0x0A};
+    const Bytes ra = {0x02, 0x06, 0x3E, 0x00};
+    for (const Bytes& clear : {Cat({sf, ra}), Bytes{0x11, 0x06, 0x34, 0x24, 0x02, 0x06, 0x3E, 0x00},
+                               Bytes{0x11, 0x06, 0x35, 0x02, 0x06, 0x3E, 0x00}}) {
+        TStreamRig rig;
+        rig.Run(Cat({Wtd(), sf, rig.Host("ABC")}));
+        rig.Run(Cat({Wtd(), clear}));
+        auto& d = rig.display();
+        const int first = 5 * 80 + 52;
+        for (int c = first; c < first + 10; ++c) {
+            EXPECT_EQ(d.Extra[c], 0x24) << ::testing::PrintToString(clear) << " cell " << c;
+            EXPECT_EQ(d.Chars[c], 0) << c;
+        }
+    }
+}
+
 TEST(StartOfField, FieldAfterTextStartsAtTheCurrentAddress) {
     TStreamRig rig;
     rig.Run(Cat({Wtd(), {0x11, 5, 10}, rig.Host("AB"), {0x1D, 0x24, 0x00, 0x03}, rig.Host("xyz")}));

@@ -85,7 +85,7 @@ TEST(Display, ClearMarksEveryPositionDirtyAndFlushCleansThem) {
     EXPECT_EQ(d.Attrs[7], 0x20) << "the engine's own bits stay";
 }
 
-TEST(Stream, RecordBufferDropsWhatGoesPastItsEnd) {
+TEST(Stream, RecordsAreKeptWholeUpToTheBoundAndDroppedWholeBeyondIt) {
     TTestStream s(1, 24, 80);
     std::vector<uint8_t> block(5000, 0x40);
     s.AddData(block.data(), block.size());
@@ -93,9 +93,24 @@ TEST(Stream, RecordBufferDropsWhatGoesPastItsEnd) {
     s.AddData(block.data(), block.size());
     s.AddData(block.data(), 1);
     s.ProcessRecord();
-    ASSERT_EQ(s.seen.size(), TPLTnStream::kRecordSize);
+    ASSERT_EQ(s.seen.size(), 10001u);
     EXPECT_EQ(s.seen[4999], 0x40);
-    EXPECT_EQ(s.seen[5000], 0x41);
+    EXPECT_EQ(s.seen[10000], 0x41);
+
+    block.assign(TPLTnStream::kMaxRecordSize, 0x42);
+    s.AddData(block.data(), block.size());
+    s.ProcessRecord();
+    EXPECT_EQ(s.seen.size(), TPLTnStream::kMaxRecordSize) << "a record of the bound is kept";
+
+    s.seen.clear();
+    s.AddData(block.data(), block.size());
+    s.AddData(block.data(), 1);
+    EXPECT_THROW(s.ProcessRecord(), EPLError);
+    EXPECT_TRUE(s.seen.empty()) << "an overlong record is not interpreted";
+    const uint8_t next[] = {7};
+    s.AddData(next, 1);
+    s.ProcessRecord();
+    EXPECT_EQ(s.seen, std::vector<uint8_t>{7}) << "the next record starts clean";
 }
 
 TEST(Stream, RecordIsEmptiedEvenWhenInterpretingFails) {

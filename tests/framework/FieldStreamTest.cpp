@@ -220,6 +220,10 @@ TEST(FieldStream, WrongTagsGiveInvalidPropertyValue) {
 TEST(FieldStream, EveryTruncationFailsWithStreamReadErrorAndKeepsWholeFields) {
     THostFields list;
     list.TermModel = 3179;
+    list.MessageField->Row = 24;
+    list.MessageField->Col = 2;
+    list.MessageField->Len = 5;
+    list.MessageField->Data = "ERROR";
     list.Add(MakeField(1, 2, 3, "abc"));
     list.Add(MakeField(4, 5, 6, "defghi"));
     Bytes bytes = Save(list);
@@ -232,9 +236,14 @@ TEST(FieldStream, EveryTruncationFailsWithStreamReadErrorAndKeepsWholeFields) {
         } catch (const EReadError& e) {
             EXPECT_STREQ(e.what(), kStreamReadError) << "cut at " << n;
         }
-        // A field cut short is never added; those read whole stay.
+        // A field cut short is never added; those read whole stay; the
+        // message item is taken whole or not at all.
         for (int i = 0; i < back.Count(); ++i)
             EXPECT_EQ(back.GetField(i)->Data.size(), static_cast<size_t>(back.GetField(i)->Len));
+        const THostBasicField& m = *back.MessageField;
+        const bool untouched = m.Row == 0 && m.Col == 0 && m.Len == 0 && m.Data.empty();
+        const bool whole = m.Row == 24 && m.Col == 2 && m.Len == 5 && m.Data == "ERROR";
+        EXPECT_TRUE(untouched || whole) << "cut at " << n;
         EXPECT_EQ(s.position(), 0u);
     }
 }
