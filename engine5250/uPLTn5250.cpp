@@ -91,6 +91,7 @@ int TPLTn5250::SetAid(const std::string& mnemonic) {
     const auto aid = AidByte(mnemonic);
     if (!aid) {
         WriteLog(1, Format("ERROR: hllAid: [%s] desconocida.", mnemonic.c_str()));
+        SetLastErrorText("Invalid Aid passed as parameter");
         return -1;
     }
     Stream5250()->PendingAid = *aid;

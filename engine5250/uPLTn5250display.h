@@ -38,6 +38,12 @@ struct TFieldFormatRec {
 
     // First data position, (Row - 1) * 80 + (Col - 1); may lie outside the screen.
     int Start() const { return (Row - 1) * 80 + (Col - 1); }
+    // The screen does not show the field's text (a password, as a rule): its
+    // attribute is no screen attribute, or one of the non-display ones.
+    bool Hidden() const {
+        if (Attribute < 0x20 || Attribute > 0x3F) return true;
+        return (Attribute & 0x07) == 0x07 && Attribute != 0x3F;
+    }
     // Every value back to its start, for a field of this length.
     void Reset(uint16_t length);
     // Resizes Data for the current Length (never below kMinData).

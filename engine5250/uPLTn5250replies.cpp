@@ -44,13 +44,6 @@ bool IsSpecialAid(uint8_t aid) {
            aid == kAidHelp;
 }
 
-// A field whose start attribute the screen does not show: the same screen
-// attributes the host-field list marks non-display.
-bool IsNonDisplay(uint8_t attribute) {
-    if (attribute < 0x20 || attribute > 0x3F) return true;
-    return (attribute & 0x07) == 0x07 && attribute != 0x3F;
-}
-
 // Byte ranges [first, second) of a reply that hold a non-display field's text.
 using THiddenRanges = std::vector<std::pair<size_t, size_t>>;
 
@@ -139,8 +132,7 @@ void TPLTn5250stream::SendModifiedFields() {
         const size_t textStart = data.size();
         for (char c : text)
             data.push_back(ToEbcdic(static_cast<uint8_t>(c)));
-        if (IsNonDisplay(f->Attribute) && data.size() > textStart)
-            hidden.emplace_back(textStart, data.size());
+        if (f->Hidden() && data.size() > textStart) hidden.emplace_back(textStart, data.size());
     }
     SendRecord(0x00, 0x00, op5250::PutGet, data, LogView(data, hidden));
 }
@@ -162,8 +154,7 @@ void TPLTn5250stream::SendInputFields() {
         const size_t textStart = data.size();
         for (char c : text)
             data.push_back(ToEbcdic(static_cast<uint8_t>(c)));
-        if (IsNonDisplay(f->Attribute) && data.size() > textStart)
-            hidden.emplace_back(textStart, data.size());
+        if (f->Hidden() && data.size() > textStart) hidden.emplace_back(textStart, data.size());
     }
     SendRecord(0x00, 0x00, op5250::PutGet, data, LogView(data, hidden));
 }

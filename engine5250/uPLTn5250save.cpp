@@ -22,7 +22,10 @@ constexpr size_t kRecordHead = 13;
 constexpr int kMaxRun = 251;
 constexpr int kImageCells = TPLTn5250display::kCells;
 
-void AppendRuns(std::vector<uint8_t>& out, const uint8_t* plane) {
+// Appends the plane's pairs. With hidden cells given, the places in out of
+// the values whose runs hold one of them go to masked.
+void AppendRuns(std::vector<uint8_t>& out, const uint8_t* plane, const uint8_t* hidden = nullptr,
+                std::vector<size_t>* masked = nullptr) {
     int pos = 0;
     while (pos < kImageCells) {
         const uint8_t value = plane[pos];
@@ -31,9 +34,24 @@ void AppendRuns(std::vector<uint8_t>& out, const uint8_t* plane) {
             ++run;
         out.push_back(static_cast<uint8_t>(run));
         out.push_back(value);
+        if (hidden && masked &&
+            std::find(hidden + pos, hidden + pos + run, 1) != hidden + pos + run)
+            masked->push_back(out.size() - 1);
         pos += run;
     }
 }
+
+// 1 for each cell that holds text of a field the screen does not show.
+std::vector<uint8_t> HiddenCells(const TPLTn5250display& d) {
+    std::vector<uint8_t> hidden(kImageCells, 0);
+    for (int c = 0; c < kImageCells; ++c) {
+        const TFieldFormatRec* f = d.Field(d.FieldMap[static_cast<size_t>(c)]);
+        hidden[static_cast<size_t>(c)] = f && f->Hidden() ? 1 : 0;
+    }
+    return hidden;
+}
+
+constexpr uint8_t kMaskChar = '*'; // the image holds local characters
 
 // Reads pairs until the image's cells are filled; a run never passes the last
 // cell. A null plane consumes the pairs only.
@@ -50,7 +68,7 @@ void ReadRuns(TByteReader& in, uint8_t* plane) {
 
 } // namespace
 
-std::vector<uint8_t> TPLTn5250stream::BuildSaveImage() const {
+std::vector<uint8_t> TPLTn5250stream::BuildSaveImage(std::vector<uint8_t>* logView) const {
     const TPLTn5250display* d = Display5250();
     const int cursor = d->Cursor();
     std::vector<uint8_t> image{kEscape,
@@ -61,7 +79,9 @@ std::vector<uint8_t> TPLTn5250stream::BuildSaveImage() const {
                                static_cast<uint8_t>(d->WinLeft()),
                                static_cast<uint8_t>(d->WinBottom()),
                                static_cast<uint8_t>(d->WinRight())};
-    AppendRuns(image, d->Chars.data());
+    const std::vector<uint8_t> hidden = logView ? HiddenCells(*d) : std::vector<uint8_t>();
+    std::vector<size_t> masked;
+    AppendRuns(image, d->Chars.data(), logView ? hidden.data() : nullptr, &masked);
     AppendRuns(image, d->Attrs.data());
     AppendRuns(image, d->Extra.data());
     AppendRuns(image, d->FieldMap.data());
@@ -76,14 +96,24 @@ std::vector<uint8_t> TPLTn5250stream::BuildSaveImage() const {
         image.insert(image.end(), {f->FFW1, f->FFW2, f->FCW1, f->FCW2, f->Attribute, f->Row, f->Col,
                                    f->EndRow, f->EndCol, static_cast<uint8_t>(length >> 8),
                                    static_cast<uint8_t>(length), f->RowsSpanned, f->Modified});
+        for (size_t i = 0; logView && f->Hidden() && i < length; ++i)
+            masked.push_back(image.size() + i);
         image.insert(image.end(), f->Data.begin(), f->Data.begin() + static_cast<long>(length));
+    }
+    if (logView) {
+        *logView = image;
+        for (size_t at : masked)
+            (*logView)[at] = kMaskChar;
     }
     return image;
 }
 
 void TPLTn5250stream::SaveScreen() {
-    const std::vector<uint8_t> image = BuildSaveImage();
-    SendRecord(0x00, 0x00, op5250::SaveScreen, image);
+    // The host keeps the image whole; the log is shown it with the text of
+    // hidden fields masked, as every reply.
+    std::vector<uint8_t> view;
+    const std::vector<uint8_t> image = BuildSaveImage(&view);
+    SendRecord(0x00, 0x00, op5250::SaveScreen, image, view);
     SetBoundsEmpty();
     ColumnMarkers.fill(0);
 }

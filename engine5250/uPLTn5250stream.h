@@ -63,8 +63,9 @@ public:
 
     // The 62 data bytes of the reply to the host's query.
     std::vector<uint8_t> BuildQueryReply() const;
-    // The save-screen image of the current display.
-    std::vector<uint8_t> BuildSaveImage() const;
+    // The save-screen image of the current display; with logView, also the
+    // same image with the text of hidden fields masked, for the log.
+    std::vector<uint8_t> BuildSaveImage(std::vector<uint8_t>* logView = nullptr) const;
 
 private:
     // Command handlers, each entered with the command byte consumed. They read

@@ -27,7 +27,13 @@ std::shared_ptr<TObject> LookupHandle(THandleTable<TObject>& table, int32_t hand
         SetLastErrorText(kInvalidHandle);
         return nullptr;
     }
-    return table.Get(handle);
+    auto object = table.Get(handle);
+    // A handle whose session an error ended tells the caller why.
+    if (!object) {
+        const std::string reason = table.EndText(handle);
+        if (!reason.empty()) SetLastErrorText(reason);
+    }
+    return object;
 }
 
 // Runs an exported function's body; an exception becomes -1 and its text.

@@ -122,10 +122,14 @@ public:
         if (!TTable::InRange(handle)) return -1;
         WriteLog(1, Format("%.4d : Pedido de desconexion", handle));
         if (!object) return -1;
+        // The socket goes down before the lock is asked for: a reader blocked
+        // sending to a host that stopped reading holds the lock, and only
+        // this wakes it.
+        const bool closing = object->Engine->ClaimClose();
         {
             std::lock_guard lock(object->Lock());
             WriteLog(3, Format("%.4d : Finalizando conexion con host...", handle));
-            object->Engine->CloseSession();
+            if (closing) object->Engine->FinishClose();
             WriteLog(3, Format("%.4d : Desconexion con host realizada", handle));
         }
         // Outside the lock, which the reader may need to finish its block.
@@ -133,9 +137,11 @@ public:
         return 0;
     }
 
+    // The slot keeps the reason an error ended the session, for the caller
+    // that uses the handle next.
     void ReleaseHandle(const TObject& object) {
         WriteLog(1, Format(texts_.HandleReleased, object.Handle));
-        table_.Release(object.Handle, &object);
+        table_.Release(object.Handle, &object, object.Engine->EndErrorText());
     }
 
     // The bridge from a session's events to the caller's callback. The slot

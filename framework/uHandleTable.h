@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 
 template <typename TObject> class THandleTable {
 public:
@@ -26,6 +27,7 @@ public:
             } catch (...) {
                 return -1;
             }
+            endTexts_[static_cast<size_t>(h)].clear();
             return slots_[static_cast<size_t>(h)] ? h : -1;
         }
         return -1;
@@ -39,15 +41,27 @@ public:
     }
 
     // Frees the slot when it still holds this object (a later Connect may
-    // have been given the handle again).
-    void Release(int handle, const TObject* object) {
+    // have been given the handle again), keeping why its session ended.
+    void Release(int handle, const TObject* object, const std::string& endText = {}) {
         if (!InRange(handle)) return;
         std::lock_guard lock(lock_);
         auto& slot = slots_[static_cast<size_t>(handle)];
-        if (slot.get() == object) slot.reset();
+        if (slot.get() != object) return;
+        slot.reset();
+        endTexts_[static_cast<size_t>(handle)] = endText;
+    }
+
+    // Why the session last held by a free handle ended; "" when it ended
+    // without an error, or the handle is taken or out of range.
+    std::string EndText(int handle) {
+        if (!InRange(handle)) return {};
+        std::lock_guard lock(lock_);
+        if (slots_[static_cast<size_t>(handle)]) return {};
+        return endTexts_[static_cast<size_t>(handle)];
     }
 
 private:
     std::mutex lock_;
     std::array<std::shared_ptr<TObject>, kMaxHandle + 1> slots_; // [0] unused
+    std::array<std::string, kMaxHandle + 1> endTexts_;
 };

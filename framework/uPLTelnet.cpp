@@ -35,12 +35,14 @@ void TPLTelnet::Connect() {
     inSubnegotiation_ = false;
     subCount_ = 0;
     pending_ = 0;
+    bytesSinceRecordEnd_ = 0;
     binaryIn_ = binaryOut_ = false;
+    SetEndErrorText("");
 
     const TPortChoice port = ParsePortText(Port);
     WriteLog(2, Format("%.4d : TPLTelnet: Conectando con host %s port: %d service: %s", SessionId,
                        Host.c_str(), port.Port, port.Service.c_str()));
-    socket_.Open(Host, port);
+    socket_.Open(Host, port, {Timing.ConnectMillis, Timing.SendMillis});
     SocketConnect();
 }
 
@@ -98,9 +100,32 @@ void TPLTelnet::ReaderLeaving() {
 
 void TPLTelnet::CloseSession() {
     if (closing_.exchange(true)) return;
+    FinishClose();
+}
+
+bool TPLTelnet::ClaimClose() {
+    const bool claimed = !closing_.exchange(true);
+    if (claimed) Disconnect();
+    return claimed;
+}
+
+void TPLTelnet::FinishClose() {
+    // The report comes with the reason for it, on whichever thread reports.
+    const std::string reason = EndErrorText();
+    if (!reason.empty()) SetLastErrorText(reason);
     RaiseEvent(ceSessionDisconnected);
     SocketDisconnect();
     Disconnect();
+}
+
+std::string TPLTelnet::EndErrorText() const {
+    std::lock_guard lock(endErrorLock_);
+    return endError_;
+}
+
+void TPLTelnet::SetEndErrorText(const std::string& text) {
+    std::lock_guard lock(endErrorLock_);
+    endError_ = text;
 }
 
 bool TPLTelnet::RaiseEvent(TSessionEvent event) {
@@ -119,9 +144,16 @@ long TPLTelnet::SendData(const uint8_t* data, size_t len, const uint8_t* logView
     int error = 0;
     long sent = socket_.Send(data, len, &error);
     if (sent < 0) lastSendErrno_.store(error);
-    // A failed send ends the connection, but for a send that would block or
-    // a socket that is closed already.
-    if (sent < 0 && error != ENOTCONN && error != EAGAIN && error != EWOULDBLOCK) Disconnect();
+    // A failed send ends the connection, with the socket's text as the
+    // reason; not so when the connection was ending already (a socket
+    // closed, or shut down by a Disconnect that woke this send).
+    if (sent < 0 && error != ENOTCONN && !parsingStopped_.load()) {
+        const std::string text = LastSendErrorText();
+        WriteLog(1, Format("%.4d : ERROR: %s", SessionId, text.c_str()));
+        SetLastErrorText(text);
+        if (EndErrorText().empty()) SetEndErrorText(text);
+        Disconnect();
+    }
     return sent;
 }
 

@@ -34,20 +34,22 @@ inline constexpr uint8_t BINARY = 0, ECHO = 1, SGA = 3, SEND_LOCATION = 23, TERM
 inline constexpr uint8_t TT_IS = 0, TT_SEND = 1;
 } // namespace telnet
 
-// How the reader thread waits and tells time; tests shorten the wait and
-// drive the clock.
+// How long the session waits for what; tests shorten the waits.
 struct TReaderTiming {
     int WaitMillis = 10000;     // one wait for data
     int DataPauseMillis = 5;    // pause before receiving, so a burst arrives whole
     int IdlePassesPerCheck = 6; // the liveness check runs on every sixth idle pass
-    // Whole seconds on a clock that runs on across midnight.
-    std::function<int64_t()> NowSeconds;
+    int ConnectMillis = 30000;  // a connection attempt the host does not answer
+    int SendMillis = 10000;     // a send the host takes no bytes of
 };
 
 class TPLTelnet : public std::enable_shared_from_this<TPLTelnet> {
 public:
     static constexpr size_t kBufferSize = 8192;
     static constexpr size_t kSubnegotiationSize = 100;
+    // A host that sends this many bytes without ending a record is running
+    // away: no screen comes near it (a record is dropped past 256 KiB).
+    static constexpr size_t kRunawayBytes = 4u << 20;
 
     explicit TPLTelnet(int sessionId);
     virtual ~TPLTelnet();
@@ -92,7 +94,15 @@ public:
     bool Connected() const;
     // Ends the connection: a running reader thread is told to stop (the
     // socket is shut down; the reader frees the descriptor as it leaves).
+    // Never waits for the session lock, so it also wakes a reader that is
+    // blocked sending while it holds that lock.
     void Disconnect();
+    // The caller's close in two steps: ClaimClose marks the session closing
+    // (false when a close has begun already) and shuts the socket down
+    // without the session lock; FinishClose, under it, reports and ends the
+    // connection as CloseSession does.
+    bool ClaimClose();
+    void FinishClose();
     // Waits until the reader thread has ended; never from the reader itself.
     void JoinReader();
     // The close sequence, once per connection whichever side starts it:
@@ -104,6 +114,12 @@ public:
     long SendData(const uint8_t* data, size_t len, const uint8_t* logView = nullptr);
     // The system's text for the last send that failed.
     std::string LastSendErrorText() const;
+    // Why the connection ended, when an error ended it ("" otherwise). Set
+    // on the thread that met the error; read by the engine interface.
+    std::string EndErrorText() const;
+    void SetEndErrorText(const std::string& text);
+    // The host has sent kRunawayBytes or more without ending a record.
+    bool RunningAway() const { return bytesSinceRecordEnd_ >= kRunawayBytes; }
     // The record with its 0xFF bytes doubled, then IAC EOR, in one send. A
     // log view of the record (len bytes) is framed alike and dumped instead.
     long SendRecord(const uint8_t* data, size_t len, const uint8_t* logView = nullptr);
@@ -157,6 +173,8 @@ private:
     std::atomic<bool> parsingStopped_{false};
     std::recursive_mutex eventLock_; // serialises events; guards disconnectedReported_
     bool disconnectedReported_ = false;
+    mutable std::mutex endErrorLock_;
+    std::string endError_;
 
     int model_ = 2, rows_ = 24, cols_ = 80, screenSize_ = 1920;
     bool binaryIn_ = false, binaryOut_ = false;
@@ -171,4 +189,5 @@ private:
     uint16_t subCount_ = 0;
     std::vector<uint8_t> record_;
     size_t pending_ = 0;
+    size_t bytesSinceRecordEnd_ = 0; // reader thread
 };

@@ -24,6 +24,7 @@ void TPLTelnet::NewData(const uint8_t* data, size_t len) {
     for (size_t i = 0; i < len; ++i) {
         // After a disconnection nothing more of the block is read.
         if (parsingStopped_.load(std::memory_order_relaxed)) break;
+        ++bytesSinceRecordEnd_;
         ParseByte(data[i]);
     }
     FlushData();
@@ -141,6 +142,7 @@ void TPLTelnet::DoSubnegotiation(const uint8_t* data, size_t count) {
     }
     // Asked again: the host refused the terminal type we named.
     SetLastErrorText("Invalid Terminal Type or LU Name");
+    SetEndErrorText("Invalid Terminal Type or LU Name");
     Disconnect();
 }
 
@@ -171,6 +173,7 @@ void TPLTelnet::TextReceived(const uint8_t* data, size_t len) {
 }
 
 void TPLTelnet::EndOfRecord() {
+    bytesSinceRecordEnd_ = 0;
     FlushData();
     if (!binaryIn_)
         TextReceived(record_.data(), 0);

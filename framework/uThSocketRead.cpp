@@ -9,14 +9,6 @@
 #include "uPLIntfLogg.h"
 #include "uPLTelnet.h"
 
-namespace {
-int64_t SteadySeconds() {
-    return std::chrono::duration_cast<std::chrono::seconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-} // namespace
-
 TThSocketRead::TThSocketRead(std::shared_ptr<TPLTelnet> session) : buffer_(TPLTelnet::kBufferSize) {
     thread_ = std::thread(&TThSocketRead::Execute, this, std::move(session));
 }
@@ -35,9 +27,7 @@ void TThSocketRead::Join() {
 
 void TThSocketRead::Execute(std::shared_ptr<TPLTelnet> session) {
     TPLTelnet& s = *session;
-    auto now = [&s] { return s.Timing.NowSeconds ? s.Timing.NowSeconds() : SteadySeconds(); };
     const int fd = s.socket_.Fd();
-    windowStart_ = now();
     int pass = 0;
     try {
         while (!stop_.load()) {
@@ -53,6 +43,10 @@ void TThSocketRead::Execute(std::shared_ptr<TPLTelnet> session) {
                 do {
                     n = recv(fd, buffer_.data(), buffer_.size(), 0);
                 } while (n < 0 && errno == EINTR);
+                // A failed receive (a reset, a host that stopped answering the
+                // keep-alive probes) is the reason the session ends.
+                if (n < 0 && !stop_.load() && s.EndErrorText().empty())
+                    s.SetEndErrorText(SocketErrorText(errno, "recv"));
                 if (n <= 0) break;
                 try {
                     WriteLog(6, Format("%.4d : TThSocketRead: recibidos %d bytes (ver dump)",
@@ -88,17 +82,8 @@ void TThSocketRead::Execute(std::shared_ptr<TPLTelnet> session) {
 }
 
 bool TThSocketRead::HandleData(TPLTelnet& session, const uint8_t* data, size_t len) {
-    {
-        std::lock_guard lock(session.SessionLock);
-        session.NewData(data, len);
-    }
-    auto now = session.Timing.NowSeconds ? session.Timing.NowSeconds() : SteadySeconds();
-    bool keepGoing = true;
-    if (now - windowStart_ == 0 || now - windowStart_ == 1) {
-        if (++loopCount_ == kLoopBlocks) keepGoing = false;
-    } else {
-        windowStart_ = now;
-        loopCount_ = 0;
-    }
-    return keepGoing;
+    std::lock_guard lock(session.SessionLock);
+    session.NewData(data, len);
+    // A busy host ends records; one running away sends bytes that never do.
+    return !session.RunningAway();
 }

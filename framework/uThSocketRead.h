@@ -13,8 +13,6 @@ class TPLTelnet;
 
 class TThSocketRead {
 public:
-    static constexpr int kLoopBlocks = 50; // blocks within a second or two that mean a runaway host
-
     // Starts the thread; it holds the session until it ends.
     explicit TThSocketRead(std::shared_ptr<TPLTelnet> session);
     // Joins the thread, or lets it go when the destructor runs on the thread
@@ -35,7 +33,5 @@ private:
 
     std::atomic<bool> stop_{false};
     std::vector<uint8_t> buffer_;
-    int64_t windowStart_ = 0;
-    int loopCount_ = 0;
     std::thread thread_;
 };

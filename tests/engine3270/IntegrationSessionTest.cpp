@@ -103,6 +103,10 @@ TEST(Session3270, SecondTerminalTypeRequestEndsTheSessionWithItsText) {
     EXPECT_EQ(last.errorText, "Invalid Terminal Type or LU Name");
     EXPECT_TRUE(s.conn->WaitClientClosed());
     EXPECT_TRUE(s.WaitReleased());
+    // The caller's next call with the handle learns why it is gone.
+    char buffer[64];
+    EXPECT_EQ(Engine3270().GetScreen(s.handle, buffer, sizeof buffer), -1);
+    EXPECT_STREQ(Engine3270().LastErrMsg(), "Invalid Terminal Type or LU Name");
     s.handle = -1;
 }
 

@@ -255,6 +255,15 @@ TEST_F(HostFields5250, HiddenFieldTextReachesTheHostButNotTheDump) {
         records.emplace_back();
         ASSERT_TRUE(conn->ReadRecord(records.back()));
     }
+    // SAVE SCREEN: the image holds the hidden text in its character plane and
+    // in its field's record.
+    {
+        std::lock_guard lock(session->SessionLock);
+        std::copy_n("SECRET", 6, d.Chars.begin() + 160);
+    }
+    conn->SendRecord({0x00, 0x0C, 0x12, 0xA0, 0x00, 0x00, 0x04, 0x00, 0x00, 0x03, 0x04, 0x02});
+    std::vector<uint8_t> image;
+    ASSERT_TRUE(conn->ReadRecord(image));
     DoneEngineLogs(); // no writer is left to race the reading of the dumps
     session->Disconnect();
     session->JoinReader();
@@ -262,8 +271,22 @@ TEST_F(HostFields5250, HiddenFieldTextReachesTheHostButNotTheDump) {
     std::vector<std::vector<uint8_t>> dumped;
     for (const auto& dump : log32fake::Dumps())
         if (dump.title.starts_with("DATA STREAM ENVIADO A HOST")) dumped.push_back(dump.bytes);
-    ASSERT_GE(dumped.size(), 2u);
-    dumped.erase(dumped.begin(), dumped.end() - 2);
+    ASSERT_GE(dumped.size(), 3u);
+    dumped.erase(dumped.begin(), dumped.end() - 3);
+    // The image's character plane as pairs from its 19th byte; the records
+    // after the planes hold each field's text in local characters.
+    auto plane = [](const std::vector<uint8_t>& image) {
+        std::string cells;
+        for (size_t i = 18; i + 1 < image.size() && cells.size() < 1920; i += 2)
+            cells.append(image[i], static_cast<char>(image[i + 1]));
+        return cells;
+    };
+    EXPECT_EQ(plane(image).substr(160, 6), "SECRET");
+    EXPECT_EQ(plane(dumped[2]).substr(160, 6), "******");
+    const std::string text = "SECRET";
+    EXPECT_NE(std::search(image.begin(), image.end(), text.begin(), text.end()), image.end());
+    EXPECT_EQ(std::search(dumped[2].begin(), dumped[2].end(), text.begin(), text.end()),
+              dumped[2].end());
 
     const auto secret = hostText("SECRET"), bob = hostText("BOB");
     for (size_t i = 0; i < std::size(cases); ++i) {

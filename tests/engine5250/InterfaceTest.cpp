@@ -232,6 +232,7 @@ TEST(Interface, SendToScreenWritesFieldsEvenForAnUnknownKey) {
     EXPECT_EQ(
         Engine().SendToScreen(s.handle, "@p", stream.data(), static_cast<int32_t>(stream.size())),
         -1);
+    EXPECT_STREQ(Engine().LastErrMsg(), "Invalid Aid passed as parameter");
     const THostFields after = Screen(s.handle);
     const THostBasicField* field = FieldAt(after, 6, 53);
     ASSERT_NE(field, nullptr);

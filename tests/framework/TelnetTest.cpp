@@ -2,6 +2,8 @@
 // sends, the reader thread's checks and the close that runs once.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+
 #include <map>
 
 #include "HostSim.h"
@@ -242,6 +244,33 @@ TEST(Opening, FailuresCarryTheSystemText) {
     EXPECT_THROW(session->TPLTelnet::Connect(), ESocketError);
 }
 
+TEST(Opening, HostThatNeverAnswersFailsAtTheTimeLimitWithTheSystemText) {
+    hostsim::TUnansweringHost silent;
+    auto session = MakeSession();
+    session->Timing.ConnectMillis = 300;
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        session->Connect(silent.Port());
+        ADD_FAILURE() << "connected to a host that never answers";
+    } catch (const ESocketError& e) {
+        EXPECT_NE(std::string(e.what()).find("Connection timed out"), std::string::npos)
+            << e.what();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_FALSE(session->Connected());
+    EXPECT_TRUE(session->Events().empty());
+}
+
+TEST(Opening, ConnectionIsKeptAliveSoAVanishedHostIsNoticed) {
+    THostSim host;
+    TTcpSocket socket;
+    socket.Open("127.0.0.1", ParsePortText(std::to_string(host.Port())));
+    int on = 0;
+    socklen_t size = sizeof on;
+    ASSERT_EQ(getsockopt(socket.Fd(), SOL_SOCKET, SO_KEEPALIVE, &on, &size), 0);
+    EXPECT_EQ(on, 1);
+}
+
 TEST(Opening, PortTextChoosesPortOrService) {
     EXPECT_EQ(ParsePortText("").Service, "telnet");
     EXPECT_EQ(ParsePortText("2323").Port, 2323);
@@ -333,30 +362,83 @@ TEST(Reader, NoFromTheLivenessCheckEndsTheSession) {
 }
 
 TEST(Reader, RunawayHostIsStopped) {
+    // Bytes that never end a record, as data or as a subnegotiation that
+    // never ends.
+    for (bool subnegotiation : {false, true}) {
+        THostSim host;
+        auto session = MakeSession();
+        session->Connect(host.Port());
+        auto conn = host.Accept();
+        if (subnegotiation) conn->SendRaw({IAC, SB, 24});
+        std::thread flood([&] { conn->Flood(100000, 1024); });
+        EXPECT_TRUE(session->WaitFor(ceSessionDisconnected, 1, 20000ms)) << subnegotiation;
+        flood.join();
+        session->JoinReader();
+    }
+}
+
+TEST(Reader, BusyHostKeepsItsSession) {
+    Linked link;
+    // Records as fast as the host can send them, each answered, then a burst
+    // of records far beyond the bytes of a runaway host, each ended.
+    for (int i = 0; i < 1000; ++i) {
+        link.conn->SendRecord({static_cast<uint8_t>(i)});
+        ASSERT_TRUE(link.session->Recorder().WaitForRecords(static_cast<size_t>(i) + 1));
+        const uint8_t reply[] = {0x7D};
+        ASSERT_GT(link.session->SendRecord(reply, 1), 0) << i;
+    }
+    for (int i = 0; i < 5000; ++i)
+        link.conn->SendRecord(Bytes(2000, 0x40));
+    ASSERT_TRUE(link.session->Recorder().WaitForRecords(6000, 20000ms));
+    EXPECT_EQ(link.session->Count(ceSessionDisconnected), 0);
+}
+
+TEST(Sending, HostThatStopsReadingEndsTheSessionAtTheTimeLimit) {
     THostSim host;
     auto session = MakeSession();
-    session->Timing.NowSeconds = [] { return int64_t{1000}; }; // every block in one second
+    session->Timing.SendMillis = 300;
     session->Connect(host.Port());
     auto conn = host.Accept();
-    std::thread flood([&] { conn->Flood(100000, 64); });
-    EXPECT_TRUE(session->WaitFor(ceSessionDisconnected, 1, 20000ms));
-    flood.join();
+    conn->StopReading();
+    // The host's window fills; the send that no longer fits fails.
+    const Bytes block(64 * 1024, 0x40);
+    long sent = 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 1000 && sent >= 0; ++i)
+        sent = session->SendData(block.data(), block.size());
+    EXPECT_EQ(sent, -1) << "every send went through";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_NE(session->LastSendErrorText().find("Connection timed out"), std::string::npos)
+        << session->LastSendErrorText();
+    EXPECT_TRUE(session->WaitFor(ceSessionDisconnected));
+    EXPECT_EQ(session->EndErrorText(), session->LastSendErrorText());
+    conn->ResumeReading();
     session->JoinReader();
 }
 
-TEST(Reader, BlocksTwoSecondsApartNeverLookLikeARunaway) {
+TEST(Closing, CallersCloseWakesAReaderBlockedSendingUnderTheLock) {
     THostSim host;
     auto session = MakeSession();
-    auto clock = std::make_shared<std::atomic<int64_t>>(86390); // runs on across midnight
-    session->Timing.NowSeconds = [clock] { return clock->fetch_add(2); };
     session->Connect(host.Port());
     auto conn = host.Accept();
-    for (int i = 0; i < 120; ++i) {
-        conn->SendRecord({static_cast<uint8_t>(i)});
-        ASSERT_TRUE(session->Recorder().WaitForRecords(static_cast<size_t>(i) + 1));
+    conn->StopReading();
+    // The reader answers each option request under the session lock, until
+    // the host's window is full and an answer blocks; then it reads no more.
+    Bytes requests;
+    for (int i = 0; i < 10000; ++i)
+        requests.insert(requests.end(), {IAC, DO, 99});
+    bool stuck = false;
+    for (int i = 0; i < 2000 && !stuck; ++i)
+        stuck = !conn->SendRawWithin(requests, 500ms);
+    ASSERT_TRUE(stuck) << "the reader never blocked";
+    const auto start = std::chrono::steady_clock::now();
+    if (session->ClaimClose()) {
+        std::lock_guard lock(session->SessionLock);
+        session->FinishClose();
     }
-    EXPECT_EQ(session->Count(ceSessionDisconnected), 0);
-    session->CloseSession();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    EXPECT_EQ(session->Count(ceSessionDisconnected), 1);
+    EXPECT_EQ(session->EndErrorText(), "") << "a close asked for is no error";
     session->JoinReader();
 }
 
@@ -378,7 +460,6 @@ TEST(Stress, TwoHundredSessionsOpenAndCloseWhileTheHostFloods) {
     });
     for (int i = 0; i < 200; ++i) {
         auto session = MakeSession(i % 255 + 1);
-        session->Timing.NowSeconds = [] { return int64_t{0}; };
         session->Connect(host.Port());
         if (i % 3) std::this_thread::sleep_for(std::chrono::microseconds(200 * (i % 7)));
         session->CloseSession();

@@ -69,6 +69,7 @@ struct TSimConnection::TState {
     bool hostClosing = false;
     bool readerEnded = false;
     bool clientClosed = false;
+    bool readingStopped = false; // the receive thread waits before its next read
 };
 
 void TSimConnection::TState::ReadLoop(std::shared_ptr<TState> st, int fd) {
@@ -76,6 +77,10 @@ void TSimConnection::TState::ReadLoop(std::shared_ptr<TState> st, int fd) {
     std::vector<TTelnetUnit> units;
     std::array<uint8_t, 16384> buffer;
     for (;;) {
+        {
+            std::unique_lock lock(st->mutex);
+            st->changed.wait(lock, [&] { return !st->readingStopped || st->hostClosing; });
+        }
         ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
@@ -117,6 +122,7 @@ void TSimConnection::TState::ShutDown() {
     {
         std::lock_guard lock(mutex);
         hostClosing = true;
+        changed.notify_all();
     }
     std::lock_guard lock(fdMutex);
     if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
@@ -288,10 +294,41 @@ void TSimConnection::SendLongSubnegotiation(size_t n) {
 }
 
 void TSimConnection::Flood(size_t blocks, size_t size) {
-    // Blanks in either code page, and never IAC, so each record is size bytes.
-    const Bytes record = Escaped(Bytes(size, 0x40));
+    // Blanks in either code page, never IAC, and never a record end.
+    const Bytes block(size, 0x40);
     for (size_t i = 0; i < blocks; ++i)
-        if (!state_->Send(record)) return;
+        if (!state_->Send(block)) return;
+}
+
+bool TSimConnection::SendRawWithin(const Bytes& bytes, milliseconds stall) {
+    std::lock_guard lock(state_->sendMutex);
+    const int fd = state_->fd;
+    if (fd < 0) return false;
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n =
+            ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            sent += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+        pollfd p{fd, POLLOUT, 0};
+        if (::poll(&p, 1, static_cast<int>(stall.count())) <= 0) return false;
+    }
+    return true;
+}
+
+void TSimConnection::StopReading() {
+    std::lock_guard lock(state_->mutex);
+    state_->readingStopped = true;
+}
+
+void TSimConnection::ResumeReading() {
+    std::lock_guard lock(state_->mutex);
+    state_->readingStopped = false;
+    state_->changed.notify_all();
 }
 
 THostSim::THostSim(TProtocol protocol, uint16_t port) : protocol_(protocol) {
@@ -317,6 +354,35 @@ THostSim::THostSim(TProtocol protocol, uint16_t port) : protocol_(protocol) {
     if (::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len) < 0)
         fail("cannot read the port of");
     port_ = ntohs(addr.sin_port);
+}
+
+TUnansweringHost::TUnansweringHost() {
+    auto fail = [this](const char* what) {
+        const std::string text = std::string("hostsim: ") + what + ": " + std::strerror(errno);
+        if (fillerFd_ >= 0) ::close(fillerFd_);
+        if (listenFd_ >= 0) ::close(listenFd_);
+        throw std::runtime_error(text);
+    };
+    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listenFd_ < 0) fail("cannot open a socket");
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    // A queue of no pending connections holds one: the filler takes it.
+    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0 ||
+        ::listen(listenFd_, 0) < 0 ||
+        ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len) < 0)
+        fail("cannot listen");
+    port_ = ntohs(addr.sin_port);
+    fillerFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fillerFd_ < 0 || ::connect(fillerFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0)
+        fail("cannot fill the queue");
+}
+
+TUnansweringHost::~TUnansweringHost() {
+    ::close(fillerFd_);
+    ::close(listenFd_);
 }
 
 THostSim::~THostSim() {

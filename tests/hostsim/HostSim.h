@@ -46,6 +46,9 @@ public:
     void SendRecord(const Bytes& record);
     // Bytes exactly as given (negotiation, half records, malformed data).
     void SendRaw(const Bytes& bytes);
+    // The same, giving up when the client takes no byte for `stall`: false
+    // then (a client that stopped reading) or when the client went away.
+    bool SendRawWithin(const Bytes& bytes, milliseconds stall);
 
     // The next whole record the client sent (IAC IAC undoubled, without the
     // IAC EOR); false on time-out or when the client closed.
@@ -61,9 +64,14 @@ public:
     // Misbehaviour.
     void AskTerminalTypeAgain();           // a second IAC SB 24 1 IAC SE
     void SendLongSubnegotiation(size_t n); // IAC SB, n bytes, IAC SE
-    // Sends `blocks` records of `size` bytes as fast as the socket takes
-    // them; stops early when the client goes away.
+    // Sends `blocks` blocks of `size` bytes that never end a record, as fast
+    // as the socket takes them, as a host running away does; stops early
+    // when the client goes away.
     void Flood(size_t blocks, size_t size = 16);
+    // The host stops reading what the client sends (its receive window
+    // fills, the client's sends block) until ResumeReading.
+    void StopReading();
+    void ResumeReading();
     void Close(); // closes the host's side
 
 private:
@@ -95,6 +103,22 @@ private:
     // still open; their owners join and release them.
     std::mutex connectionsMutex_;
     std::vector<std::weak_ptr<TSimConnection::TState>> connections_;
+};
+
+// A host that never answers a connection attempt: it listens on 127.0.0.1
+// with its queue of pending connections filled, so the kernel drops every
+// further handshake and a client's connect waits until it gives up.
+class TUnansweringHost {
+public:
+    TUnansweringHost(); // throws std::runtime_error when it cannot listen
+    ~TUnansweringHost();
+    TUnansweringHost(const TUnansweringHost&) = delete;
+    TUnansweringHost& operator=(const TUnansweringHost&) = delete;
+    uint16_t Port() const { return port_; }
+
+private:
+    int listenFd_ = -1, fillerFd_ = -1;
+    uint16_t port_ = 0;
 };
 
 // A recorded session: the host's blocks and the client's, in order.
