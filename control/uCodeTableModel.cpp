@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "TempFiles.h"
 #include "uCodeTables.h"
 
 namespace {
@@ -64,24 +65,24 @@ std::string FollowLinks(std::string name) {
 // (through any symbolic link), which replaces that file only once all 256
 // bytes are on disk: a failed save leaves the old file as it was. An
 // existing file keeps its permissions; a new one gets the usual ones.
+// Temporaries that killed writers left beside it go first.
 bool WriteTableFile(const std::string& name, const std::array<uint8_t, 256>& table) {
     const std::string target = FollowLinks(name);
     auto slash = target.rfind('/');
     std::string dir = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
     std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
     if (base.empty()) return false;
-    std::string tmp = (slash == std::string::npos ? std::string() : dir) + "." + base + ".XXXXXX";
-    int fd = mkstemp(tmp.data());
+    const std::string prefix = (slash == std::string::npos ? std::string() : dir) + "." + base;
+    RemoveStaleTemporaries(prefix);
+    std::string tmp;
+    int fd = CreateTemporary(prefix, tmp);
     if (fd < 0) return false;
     mode_t mode;
     struct stat st;
-    if (stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    if (stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
         mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
+    else
+        mode = 0666 & ~CurrentUmask();
     bool ok = fchmod(fd, mode) == 0;
     ok = ok && WriteAll(fd, table.data(), table.size());
     ok = ok && fsync(fd) == 0;

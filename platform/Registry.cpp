@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "RegistryHive.h"
+#include "TempFiles.h"
 
 namespace {
 
@@ -77,13 +78,21 @@ TLoadedHive LoadHive(const std::string& path) {
     return out;
 }
 
-bool MakeFolders(const std::string& folder) {
+// The modes a hive's files and the folders made for it get (less the
+// umask): the user's hive holds hosts and user names and is the owner's
+// only; the machine's holds what every user of the machine reads.
+struct THiveModes {
+    mode_t file, folder;
+};
+constexpr THiveModes kUserHive{0600, 0700}, kMachineHive{0644, 0755};
+
+bool MakeFolders(const std::string& folder, mode_t mode) {
     struct stat st {};
     if (::stat(folder.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
     if (errno != ENOENT) return false;
     const std::string parent = FolderOf(folder);
-    if (parent != folder && !MakeFolders(parent)) return false;
-    return ::mkdir(folder.c_str(), 0755) == 0 || errno == EEXIST;
+    if (parent != folder && !MakeFolders(parent, mode)) return false;
+    return ::mkdir(folder.c_str(), mode) == 0 || errno == EEXIST;
 }
 
 // Whether a write could succeed, judged without writing: the nearest folder
@@ -162,10 +171,6 @@ template <typename Key> Key* FindPath(Key* root, const std::vector<std::string>&
     return key;
 }
 
-[[noreturn]] void FailSet(const std::string& name) {
-    throw ERegistryException("Failed to set data for '" + name + "'");
-}
-
 [[noreturn]] void FailType(const std::string& name) {
     throw ERegistryException("Invalid data type for '" + name + "'");
 }
@@ -188,6 +193,7 @@ std::string HiveFilePath(TRootKey root) {
 
 struct TRegistry::TImpl {
     std::string path;
+    THiveModes modes = kUserHive;
     std::unique_ptr<THiveKey> hive; // as last read or written
     bool damaged = false;
     bool writeFailed = false;
@@ -224,18 +230,22 @@ struct TRegistry::TImpl {
 
     bool ModifyLocked(const std::function<bool(THiveKey&)>& change) {
         const std::string folder = FolderOf(path);
-        if (!MakeFolders(folder)) return false;
+        if (!MakeFolders(folder, modes.folder)) return false;
         // A hive file marked read-only stays as it is, though rename could replace it.
         if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0) return false;
-        const TFd lock(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+        const TFd lock(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, modes.file));
         if (lock.get() < 0) return false;
         int rc;
         while ((rc = ::flock(lock.get(), LOCK_EX)) != 0 && errno == EINTR) {}
         if (rc != 0) return false;
 
+        // Every writer writes its temporary under the lock, so one found
+        // now whose writer is gone was left by a writer that was killed.
+        RemoveStaleTemporaries(path);
+
         TLoadedHive loaded = LoadHive(path);
-        if (loaded.damaged) {
-            damaged = true;
+        damaged = loaded.damaged;
+        if (damaged) {
             hive = std::move(loaded.root);
             return false;
         }
@@ -245,13 +255,17 @@ struct TRegistry::TImpl {
         }
         const std::string text = WriteHive(*loaded.root);
 
-        std::string temp = path + ".XXXXXX";
-        TFd out(::mkstemp(temp.data()));
+        std::string temp;
+        TFd out(CreateTemporary(path, temp));
         if (out.get() < 0) return false;
+        // An existing hive keeps its permissions; a new one gets its hive's
+        // mode (the temporary was created owner-only).
         struct stat st {};
-        const mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-        const bool written = ::fchmod(out.get(), mode) == 0 && WriteAll(out.get(), text) &&
-                             ::fsync(out.get()) == 0 && ::close(out.release()) == 0 &&
+        const mode_t mode =
+            ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : modes.file & ~CurrentUmask();
+        const bool modeKept = ::fchmod(out.get(), mode) == 0;
+        const bool written = modeKept && WriteAll(out.get(), text) && ::fsync(out.get()) == 0 &&
+                             ::close(out.release()) == 0 &&
                              ::rename(temp.c_str(), path.c_str()) == 0;
         if (!written) {
             ::unlink(temp.c_str());
@@ -279,10 +293,20 @@ struct TRegistry::TImpl {
         const THiveKey* key = CurrentKey();
         return key ? key->FindValue(name) : nullptr;
     }
+
+    // A damaged hive is left as it is: the user is told which file to mend.
+    [[noreturn]] void FailSet(const std::string& name) const {
+        if (damaged)
+            throw ERegistryException("The settings file '" + path +
+                                     "' is damaged; it is left as it is and nothing was saved "
+                                     "to it.");
+        throw ERegistryException("Failed to set data for '" + name + "'");
+    }
 };
 
 TRegistry::TRegistry(TRootKey root) : root_(root), impl_(std::make_unique<TImpl>()) {
     impl_->path = HiveFilePath(root);
+    impl_->modes = root == TRootKey::LocalMachine ? kMachineHive : kUserHive;
     impl_->Reload();
 }
 
@@ -292,6 +316,7 @@ void TRegistry::SetRootKey(TRootKey root) {
     root_ = root;
     auto fresh = std::make_unique<TImpl>();
     fresh->path = HiveFilePath(root);
+    fresh->modes = root == TRootKey::LocalMachine ? kMachineHive : kUserHive;
     fresh->Reload();
     impl_ = std::move(fresh);
 }
@@ -426,7 +451,7 @@ void TRegistry::WriteString(const std::string& name, const std::string& value) {
     v.name = name;
     v.type = TRegDataType::String;
     v.text = value;
-    if (!impl_->SetValue(std::move(v))) FailSet(name);
+    if (!impl_->SetValue(std::move(v))) impl_->FailSet(name);
 }
 
 void TRegistry::WriteInteger(const std::string& name, int32_t value) {
@@ -434,7 +459,7 @@ void TRegistry::WriteInteger(const std::string& name, int32_t value) {
     v.name = name;
     v.type = TRegDataType::Integer;
     v.integer = value;
-    if (!impl_->SetValue(std::move(v))) FailSet(name);
+    if (!impl_->SetValue(std::move(v))) impl_->FailSet(name);
 }
 
 void TRegistry::WriteBool(const std::string& name, bool value) {
@@ -446,7 +471,7 @@ void TRegistry::WriteBinaryData(const std::string& name, const std::vector<uint8
     v.name = name;
     v.type = TRegDataType::Binary;
     v.binary = value;
-    if (!impl_->SetValue(std::move(v))) FailSet(name);
+    if (!impl_->SetValue(std::move(v))) impl_->FailSet(name);
 }
 
 bool TRegistry::HiveDamaged() const {

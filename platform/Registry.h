@@ -5,6 +5,7 @@
 // and value names keep their case and compare without it; values are typed.
 // Every write re-reads the hive, changes it and replaces the file
 // atomically under a file lock; a hive that cannot be written is read-only.
+// Hives, their lock files and the folders made for them are owner-only.
 // User-interface thread (any thread, one object per thread).
 #pragma once
 
@@ -62,7 +63,9 @@ public:
     bool ReadBool(const std::string& name); // any integer but 0 is true
     std::vector<uint8_t> ReadBinaryData(const std::string& name);
 
-    // Writes raise "Failed to set data for '%s'" when the hive cannot be written.
+    // Writes raise "Failed to set data for '%s'" when the hive cannot be
+    // written, and "The settings file '<hive file>' is damaged; it is left as
+    // it is and nothing was saved to it." when it is damaged.
     void WriteString(const std::string& name, const std::string& value);
     void WriteInteger(const std::string& name, int32_t value);
     void WriteBool(const std::string& name, bool value);

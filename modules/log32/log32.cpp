@@ -1,9 +1,11 @@
 // The logging library the engines bind at run time: message lines and hex
-// dumps appended to files the engines open by name, filtered by a level.
-// Any thread; one lock guards the handle table and every write.
+// dumps appended to files the engines open by name, filtered by a level,
+// each file bounded a day. Any thread; one lock guards the handle table and
+// every write.
 #include "log32api.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,10 +19,19 @@
 
 namespace {
 
+// A host that sends junk at a high log level writes tens of megabytes a
+// minute; this keeps a day's file far above any real session's log and far
+// below a full disk.
+constexpr uint64_t kDailyLimit = uint64_t{64} << 20;
+
 struct TLogFile {
     int fd = -1; // -1: a free slot
     // Whether the next byte written through this handle begins a line.
     bool atLineStart = true;
+    // The local day (yyyymmdd) this handle counts for, and the file's size
+    // when that day began for it: what lies beyond is the day's.
+    int day = 0;
+    off_t dayStart = 0;
 };
 
 struct TLogState {
@@ -53,6 +64,13 @@ TLogFile* Find(TLogState& state, int32_t handle) {
     return file.fd >= 0 ? &file : nullptr;
 }
 
+// yyyymmdd of a time by the local clock.
+int LocalDay(time_t when) {
+    tm local{};
+    ::localtime_r(&when, &local);
+    return (local.tm_year + 1900) * 10000 + (local.tm_mon + 1) * 100 + local.tm_mday;
+}
+
 // "HH:MM:SS.mmm " by the local clock.
 std::string Timestamp() {
     timespec now{};
@@ -66,18 +84,64 @@ std::string Timestamp() {
     return n > 0 ? std::string(text, std::min(static_cast<size_t>(n), sizeof text - 1)) : "";
 }
 
-// One write() for the whole text, so that what one call logs never
-// interleaves with another's; looped only for the rare short write.
-void Write(TLogFile& file, const std::string& text) {
-    if (text.empty()) return;
+// Writes the whole text, looped only for the rare short write.
+void WriteAll(int fd, const std::string& text) {
     size_t done = 0;
     while (done < text.size()) {
-        const ssize_t n = ::write(file.fd, text.data() + done, text.size() - done);
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += static_cast<size_t>(n);
     }
-    file.atLineStart = text.back() == '\n';
+}
+
+// At open: a file last written on an earlier day holds none of today's
+// bytes; one written today is counted whole, since an earlier writer may have
+// filled it already.
+void StartDay(TLogFile& file) {
+    file.day = LocalDay(::time(nullptr));
+    struct stat st {};
+    if (::fstat(file.fd, &st) == 0 && LocalDay(st.st_mtim.tv_sec) != file.day)
+        file.dayStart = st.st_size;
+}
+
+// The bytes the file has taken today; 0 when it cannot tell. When the day
+// changes while the file is open, the new day starts at its present end.
+uint64_t BytesToday(TLogFile& file) {
+    struct stat st {};
+    if (::fstat(file.fd, &st) != 0) return 0;
+    const int today = LocalDay(::time(nullptr));
+    if (today != file.day) {
+        file.day = today;
+        file.dayStart = st.st_size;
+    }
+    // Emptied since (rewound): what is in it now is all today's.
+    if (st.st_size < file.dayStart) file.dayStart = 0;
+    return static_cast<uint64_t>(st.st_size - file.dayStart);
+}
+
+std::string StoppedLine(uint64_t limit) {
+    return Timestamp() + "Logging stopped for today: the file reached its daily limit of " +
+           std::to_string(limit) + " bytes" + kLineEnd;
+}
+
+// One write() for the whole text, so that what one call logs never
+// interleaves with another's. The write that takes the day's bytes to the
+// limit is followed by a line saying so, and a full file takes nothing more
+// that day.
+void Write(TLogFile& file, const std::string& text) {
+    if (text.empty()) return;
+    const uint64_t today = BytesToday(file);
+    if (today >= kDailyLimit) return;
+    std::string out = text;
+    bool atLineStart = text.back() == '\n';
+    if (today + text.size() >= kDailyLimit) {
+        if (!atLineStart) out += kLineEnd;
+        out += StoppedLine(kDailyLimit);
+        atLineStart = true;
+    }
+    WriteAll(file.fd, out);
+    file.atLineStart = atLineStart;
 }
 
 // Lines of up to width bytes: "  0010: 41 42 ... |AB..|", the hex column
@@ -125,7 +189,8 @@ LOG32_EXPORT void SetLogLevel(uint16_t level) {
 
 LOG32_EXPORT int32_t OpenLog(const char* fileName) {
     if (!fileName || !*fileName) return 0;
-    const int fd = ::open(fileName, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    // Owner-only: logs hold screens and host data.
+    const int fd = ::open(fileName, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0) return 0;
     try {
         TLogState& state = State();
@@ -136,7 +201,9 @@ LOG32_EXPORT int32_t OpenLog(const char* fileName) {
             state.files.push_back(TLogFile{});
             slot = state.files.end() - 1;
         }
-        *slot = TLogFile{fd, true};
+        *slot = TLogFile{};
+        slot->fd = fd;
+        StartDay(*slot);
         return static_cast<int32_t>(slot - state.files.begin()) + 1;
     } catch (...) {
         ::close(fd);

@@ -1,13 +1,25 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <string>
 
 #include "FakeDialogs.h"
 #include "support/TempDir.h"
 #include "uCodeTableModel.h"
 #include "uTableEntryModel.h"
+
+// Every umask() call of this program lands here: the mask is one for the
+// whole process, so a save that sets it even for a moment gives a file that
+// another thread creates meanwhile the wrong permissions.
+std::atomic<int> gUmaskCalls{0};
+extern "C" mode_t umask(mode_t mask) noexcept {
+    ++gUmaskCalls;
+    return static_cast<mode_t>(::syscall(SYS_umask, mask));
+}
 
 namespace {
 
@@ -79,6 +91,12 @@ TEST(CodeTableModel, SaveAndReloadGiveTheSame256Bytes) {
     TFakeDialogs dialogs;
     TCodeTableModel m(dialogs);
     dir.write("t.tbl", std::string(300, 'x')); // an existing longer file is replaced
+    // A temporary left by a writer that was killed goes at the next save.
+    const pid_t dead = fork();
+    ASSERT_GE(dead, 0);
+    if (dead == 0) _exit(0);
+    ASSERT_EQ(waitpid(dead, nullptr, 0), dead);
+    dir.write(".t.tbl.tmp." + std::to_string(dead) + ".Ab12Cd", "half");
     ASSERT_TRUE(m.SaveTableFile(dir.file("t.tbl")));
     EXPECT_EQ(dir.read("t.tbl"), Bytes(m));
     EXPECT_EQ(dir.names(), std::vector<std::string>{"t.tbl"}); // no temporary left
@@ -106,6 +124,21 @@ TEST(CodeTableModel, SaveThroughASymbolicLinkWritesItsFileAndKeepsItsPermissions
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(dir.names(), (std::vector<std::string>{"link.tbl", "real.tbl"}));
     EXPECT_EQ(m.FileName(), dir.file("link.tbl"));
+}
+
+TEST(CodeTableModel, NewFileGetsTheUsualPermissionsWithoutTouchingTheUmask) {
+    TTempDir dir;
+    TFakeDialogs dialogs;
+    TCodeTableModel m(dialogs);
+    const auto mask = static_cast<mode_t>(syscall(SYS_umask, 027));
+    gUmaskCalls = 0;
+    const bool saved = m.SaveTableFile(dir.file("new.tbl"));
+    syscall(SYS_umask, mask);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(gUmaskCalls, 0) << "the process umask was changed while saving";
+    struct stat st;
+    ASSERT_EQ(stat(dir.file("new.tbl").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
 TEST(CodeTableModel, TableFileDialogsShowEveryFileAsTheirAllFilesPatternMeans) {

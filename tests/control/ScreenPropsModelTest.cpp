@@ -180,6 +180,18 @@ TEST_F(ScreenPropsModel, PickingAnUnreadableProfileShowsTheErrorAndKeepsTheStyle
     EXPECT_EQ(m.EditStyle(), ViewStyle());
 }
 
+TEST_F(ScreenPropsModel, SavingIntoADamagedHiveSaysWhichFileIsDamaged) {
+    ASSERT_TRUE(SaveScreenProfile("Mine", ViewStyle()));
+    dir_.write("hkcu.reg", dir_.read("hkcu.reg") + "[unclosed\n");
+    TScreenPropsModel m(dialogs_, ViewStyle(), false, "Mine", {"Default", "Mine"});
+    m.ColorIndex[csBack] = 17;
+    m.Ok();
+    EXPECT_EQ(dialogs_.Messages,
+              std::vector<std::string>{"The settings file '" + dir_.file("hkcu.reg") +
+                                       "' is damaged; it is left as it is and nothing was "
+                                       "saved to it."});
+}
+
 TEST_F(ScreenPropsModel, ChosenFontGivesTheStyleItsNameSizeAndPitch) {
     TPleStyleDetail s = ViewStyle();
     s.Font = {"Sans", 9, fpVariable, {}};

@@ -1,4 +1,10 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cstdint>
+#include <ctime>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -124,6 +130,74 @@ TEST_F(Log32Test, OpenAppendsAndRewindEmptiesWhileLoggingGoesOn) {
     log_.MsgLog(h, 1, "after\r\n");
     log_.CloseLog(h);
     EXPECT_EQ(Unstamped(ReadLines("old.log")), (Lines{"after"})) << "line start not reset";
+}
+
+TEST_F(Log32Test, NewLogFilesAreReadableByTheirOwnerOnly) {
+    // Logs hold screens and host data; a usual umask would let every local
+    // user read a file created for all.
+    const mode_t mask = ::umask(022);
+    const int32_t h = Open("private.log");
+    ::umask(mask);
+    ASSERT_GT(h, 0);
+    log_.CloseLog(h);
+    struct stat st {};
+    ASSERT_EQ(::stat(PathOf("private.log").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(Log32Test, AFullFileStopsWithOneLineUntilTheDayChanges) {
+    // A file written today up to 1000 bytes short of the day's 64 MiB (a
+    // sparse file: no disk is spent on it).
+    constexpr off_t kLimit = off_t{64} << 20, kStart = kLimit - 1000;
+    {
+        const int fd = ::open(PathOf("full.log").c_str(), O_WRONLY | O_CREAT, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, "\r\n", 2, kStart - 2), 2);
+        ::close(fd);
+    }
+    // What was written after the start, as lines.
+    auto tail = [&] {
+        std::ifstream in(PathOf("full.log"), std::ios::binary);
+        in.seekg(kStart);
+        const std::string text(std::istreambuf_iterator<char>(in), {});
+        Lines lines;
+        for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+            lines.push_back(text.substr(at, end - at));
+        return lines;
+    };
+    const std::string stopped =
+        "Logging stopped for today: the file reached its daily limit of 67108864 bytes";
+    log_.SetLogLevel(1);
+    const std::string junk = std::string(98, 'x') + "\r\n"; // 113 bytes with its stamp
+    const uint8_t bytes[4] = {1, 2, 3, 4};
+    int32_t h = Open("full.log");
+    ASSERT_GT(h, 0);
+    for (int i = 0; i < 20; ++i)
+        log_.MsgLog(h, 1, junk.c_str());
+    log_.DumpLog(h, 1, "dump", 16, bytes, 4, 0);
+    log_.CloseLog(h);
+    // The ninth line takes the file past its limit; nothing follows the last line.
+    Lines lines = Unstamped(tail());
+    ASSERT_EQ(lines.size(), 10u) << "the file grew past its daily limit";
+    EXPECT_EQ(lines.back(), stopped);
+
+    // A writer that opens the file again the same day adds nothing.
+    h = Open("full.log");
+    log_.MsgLog(h, 1, "same day\r\n");
+    log_.CloseLog(h);
+    EXPECT_EQ(tail().size(), 10u);
+
+    // Written last on an earlier day, the same file takes a new day's lines.
+    const timespec twoDaysAgo[2] = {{std::time(nullptr) - 2 * 86400, 0},
+                                    {std::time(nullptr) - 2 * 86400, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, PathOf("full.log").c_str(), twoDaysAgo, 0), 0);
+    h = Open("full.log");
+    log_.MsgLog(h, 1, "next day\r\n");
+    log_.CloseLog(h);
+    lines = Unstamped(tail());
+    ASSERT_EQ(lines.size(), 11u);
+    EXPECT_EQ(lines[9], stopped);
+    EXPECT_EQ(lines[10], "next day");
 }
 
 TEST_F(Log32Test, BadHandlesAndArgumentsDoNothing) {

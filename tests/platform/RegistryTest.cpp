@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -223,6 +224,48 @@ TEST_F(RegistryTest, WritersInTwoProcessesLoseNoValue) {
     EXPECT_EQ(dir_.names(), (std::vector<std::string>{"hkcu.reg", "hkcu.reg.lock"}));
 }
 
+TEST_F(RegistryTest, HivesLockFilesAndNewFoldersAreTheOwnersOnly) {
+    // Hives hold hosts and user names; a usual umask would let every local
+    // user read what was created for all.
+    ::setenv("CORVALEN_REGISTRY_DIR", dir_.file("new/hives").c_str(), 1);
+    const mode_t mask = ::umask(022);
+    bool written = false;
+    {
+        TRegistry reg;
+        written = reg.OpenKey(kMainKey, true);
+        // The machine's hive holds what every user reads.
+        TRegistry machine(TRootKey::LocalMachine);
+        written = written && machine.OpenKey(kMainKey, true);
+    }
+    ::umask(mask);
+    ASSERT_TRUE(written);
+    const auto modeOf = [&](const std::string& name) {
+        struct stat st {};
+        return ::stat(dir_.file(name).c_str(), &st) == 0 ? st.st_mode & 0777 : 0777u;
+    };
+    EXPECT_EQ(modeOf("new"), 0700u);
+    EXPECT_EQ(modeOf("new/hives"), 0700u);
+    EXPECT_EQ(modeOf("new/hives/hkcu.reg"), 0600u);
+    EXPECT_EQ(modeOf("new/hives/hkcu.reg.lock"), 0600u);
+    EXPECT_EQ(modeOf("new/hives/hklm.reg"), 0644u);
+}
+
+TEST_F(RegistryTest, WriteRemovesTheTemporariesOfDeadWritersOnly) {
+    // A writer killed mid-write leaves its temporary behind; one whose
+    // writer still runs may yet be renamed over the hive.
+    const pid_t dead = ::fork();
+    ASSERT_GE(dead, 0);
+    if (dead == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(dead, nullptr, 0), dead);
+    const std::string deadTemp = "hkcu.reg.tmp." + std::to_string(dead) + ".Ab12Cd";
+    const std::string liveTemp = "hkcu.reg.tmp." + std::to_string(::getppid()) + ".Ab12Cd";
+    dir_.write(deadTemp, "[Half\\Written]\n");
+    dir_.write(liveTemp, "[Being\\Written]\n");
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kMainKey, true));
+    EXPECT_EQ(dir_.names(), (std::vector<std::string>{"hkcu.reg", "hkcu.reg.lock", liveTemp}));
+}
+
 TEST_F(RegistryTest, DamagedHiveIsReportedReadAndNeverOverwritten) {
     const std::string text = "[SOFTWARE\\Keldware]\n\"Kept\"=dword:00000010\n"
                              "\"Broken\"=dword:zz\n[SOFTWARE\\Later]\n";
@@ -232,7 +275,10 @@ TEST_F(RegistryTest, DamagedHiveIsReportedReadAndNeverOverwritten) {
     EXPECT_TRUE(reg.HiveReadOnly());
     ASSERT_TRUE(reg.OpenKey("\\SOFTWARE\\Keldware", true));
     EXPECT_EQ(reg.ReadInteger("Kept"), 16);
-    EXPECT_EQ(ErrorOf([&] { reg.WriteInteger("Kept", 1); }), "Failed to set data for 'Kept'");
+    // The user is told which file to mend, not only that a value was not set.
+    EXPECT_EQ(ErrorOf([&] { reg.WriteInteger("Kept", 1); }),
+              "The settings file '" + dir_.file("hkcu.reg") +
+                  "' is damaged; it is left as it is and nothing was saved to it.");
     EXPECT_FALSE(reg.OpenKey("\\SOFTWARE\\New", true));
     EXPECT_FALSE(reg.DeleteKey("\\SOFTWARE"));
     EXPECT_EQ(dir_.read("hkcu.reg"), text);
