@@ -44,24 +44,26 @@ void TPLTn3270display::Clear() {
     std::memset(Attrs.data(), ChangedBit, n);
     std::memset(Extra.data(), 0, n);
     std::memset(fieldMarks_.data(), 0, n);
+    firstMark_ = lastMark_ = -1;
 }
 
 void TPLTn3270display::FlushChanges() {
-    uint8_t* a = Attrs.data();
-    const int n = Size();
-    for (int i = 0; i < n; ++i)
-        a[i] = static_cast<uint8_t>(a[i] & ~ChangedBit);
+    ClearBitInEach(Attrs.data(), static_cast<size_t>(Size()), ChangedBit);
     Changed = true;
 }
 
 namespace {
 // The runs of cells after pos up to the next marked cell, wrapping once
-// round; they stop before pos when no other cell is marked.
-TRuns TailRuns(const uint8_t* marks, int size, int pos) {
+// round; they stop before pos when no other cell is marked. first and last
+// are the lowest and highest marked cells (-1: none): a screen is built
+// field after field from its top, and for each new field nothing is marked
+// after it, which the bounds tell without a search.
+TRuns TailRuns(const uint8_t* marks, int size, int pos, int first, int last) {
     TRuns r;
     const int from = pos + 1;
     if (from < size) {
-        const void* hit = std::memchr(marks + from, 1, static_cast<size_t>(size - from));
+        const void* hit =
+            last >= from ? std::memchr(marks + from, 1, static_cast<size_t>(size - from)) : nullptr;
         if (hit) {
             r.count = 1;
             r.begin[0] = from;
@@ -72,8 +74,7 @@ TRuns TailRuns(const uint8_t* marks, int size, int pos) {
         r.end[0] = size;
         r.count = 1;
     }
-    const void* hit = std::memchr(marks, 1, static_cast<size_t>(pos + 1));
-    const int stop = hit ? static_cast<int>(static_cast<const uint8_t*>(hit) - marks) : pos;
+    const int stop = first != -1 && first <= pos ? first : pos;
     r.begin[r.count] = 0;
     r.end[r.count] = stop;
     ++r.count;
@@ -83,7 +84,7 @@ TRuns TailRuns(const uint8_t* marks, int size, int pos) {
 
 void TPLTn3270display::FillField(int pos, uint8_t internal) {
     Attrs[pos] = internal;
-    const TRuns runs = TailRuns(fieldMarks_.data(), Size(), pos);
+    const TRuns runs = TailRuns(fieldMarks_.data(), Size(), pos, firstMark_, lastMark_);
     for (int i = 0; i < runs.count; ++i)
         std::memset(Attrs.data() + runs.begin[i], internal,
                     static_cast<size_t>(runs.end[i] - runs.begin[i]));
@@ -95,6 +96,8 @@ void TPLTn3270display::StartField(int pos, uint8_t attribute) {
     Chars[pos] = kAttributeChar;
     Extra[pos] = 0;
     fieldMarks_[pos] = 1;
+    if (firstMark_ == -1 || pos < firstMark_) firstMark_ = pos;
+    lastMark_ = std::max(lastMark_, pos);
     FillField(pos, ToInternal(attribute));
 }
 
@@ -102,13 +105,26 @@ void TPLTn3270display::RemoveFieldAttribute(int pos) {
     if (!IsFieldAttribute(pos)) return;
     int previous = FindFieldStart(pos == 0 ? LastCell() : pos - 1);
     if (previous == -1) previous = FindFieldStart(LastCell());
-    fieldMarks_[pos] = 0;
+    UnmarkAttribute(pos);
     if (previous == pos || previous == -1) {
         HeadFlags[0] = 0;
         std::fill_n(Attrs.begin(), Size(), ChangedBit);
         return;
     }
     FillField(pos, static_cast<uint8_t>(Attrs[previous] | ChangedBit));
+}
+
+void TPLTn3270display::UnmarkAttribute(int pos) {
+    fieldMarks_[pos] = 0;
+    const uint8_t* marks = fieldMarks_.data();
+    if (pos == firstMark_) {
+        const void* hit = std::memchr(marks + pos, 1, static_cast<size_t>(Size() - pos));
+        firstMark_ = hit ? static_cast<int>(static_cast<const uint8_t*>(hit) - marks) : -1;
+    }
+    if (pos == lastMark_) {
+        const void* hit = memrchr(marks, 1, static_cast<size_t>(pos));
+        lastMark_ = hit ? static_cast<int>(static_cast<const uint8_t*>(hit) - marks) : -1;
+    }
 }
 
 uint8_t TPLTn3270display::GetFieldAttribute(int pos) const {
@@ -155,7 +171,7 @@ void TPLTn3270display::SetFieldModified(int pos, bool on) {
     const auto add = static_cast<uint8_t>((on ? Modified : 0) | ChangedBit);
     uint8_t* a = Attrs.data();
     a[pos] = static_cast<uint8_t>((a[pos] & keep) | add);
-    const TRuns runs = TailRuns(fieldMarks_.data(), Size(), pos);
+    const TRuns runs = TailRuns(fieldMarks_.data(), Size(), pos, firstMark_, lastMark_);
     for (int i = 0; i < runs.count; ++i)
         for (int c = runs.begin[i]; c < runs.end[i]; ++c)
             a[c] = static_cast<uint8_t>((a[c] & keep) | add);

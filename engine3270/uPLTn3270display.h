@@ -84,6 +84,9 @@ private:
     int NextAttributeAfter(int pos) const;
     // Whether the field holding pos has a character before pos.
     bool HasTextBefore(int pos) const;
+    // Clears the mark of an attribute cell, keeping the bounds of the marks.
+    void UnmarkAttribute(int pos);
 
-    TPlane fieldMarks_{}; // 1 for each attribute cell
+    TPlane fieldMarks_{};                // 1 for each attribute cell
+    int firstMark_ = -1, lastMark_ = -1; // the lowest and highest marked cells; -1: none
 };

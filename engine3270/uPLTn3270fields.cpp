@@ -1,6 +1,7 @@
 // The host-field list of a 3270 screen: one field per run of cells after a
 // field attribute, split at row ends, with flags from the 3270 attribute.
 #include <algorithm>
+#include <cstring>
 
 #include "uPLIntfLogg.h"
 #include "uPLTn3270.h"
@@ -32,14 +33,16 @@ TFieldAttribute FieldAttribute(uint8_t a) {
     return f;
 }
 
-// Builds the list cell by cell; positions are 1-based, as the fields'.
+// Builds the list; positions are 1-based, as the fields'. The fields come
+// from the list's own store (THostFields::NewField), so that a screen costs
+// no allocation once the list has held as many fields.
 class TFieldBuilder {
 public:
     TFieldBuilder(const TPLTn3270display& display, THostFields& list)
         : display_(display), list_(list) {}
 
     void Open(int pos, TFieldAttribute attr) {
-        auto field = std::make_unique<THostBasicField>();
+        auto field = list_.NewField();
         field->Pos = static_cast<int16_t>(pos);
         field->SetAttr(attr);
         current_ = field.get();
@@ -53,14 +56,11 @@ public:
         current_ = nullptr;
         const int len = k - f->Pos;
         if (len <= 0) {
-            if (!list_.Fields.empty() && list_.Fields.back().get() == f) list_.Fields.pop_back();
+            if (!list_.Fields.empty() && list_.Fields.back().get() == f) list_.DropLast();
             return;
         }
         f->Len = static_cast<int16_t>(len);
-        const auto first = display_.Chars.begin() + (f->Pos - 1);
-        std::string text(first, first + len);
-        std::replace(text.begin(), text.end(), '\0', ' ');
-        f->SetData(text);
+        SetText(*f, display_.Chars.data() + (f->Pos - 1), static_cast<size_t>(len));
         f->Col = static_cast<uint8_t>((f->Pos - 1) % kCols + 1);
         f->Row = static_cast<uint8_t>((f->Pos - 1) / kCols + 1);
         f->Eab = static_cast<char>(display_.Extra[static_cast<size_t>(f->Pos - 1)]);
@@ -73,6 +73,15 @@ public:
     }
 
 private:
+    // The field's text as SetData stores it: null cells read as blanks, and
+    // trailing blanks and control characters go.
+    static void SetText(THostBasicField& f, const uint8_t* cells, size_t count) {
+        size_t end = count;
+        while (end > 0 && cells[end - 1] <= ' ')
+            --end;
+        CellsToText(f.Data, cells, end);
+    }
+
     const TPLTn3270display& display_;
     THostFields& list_;
     THostBasicField* current_ = nullptr;
@@ -87,31 +96,44 @@ std::string LoggedData(const THostBasicField& f) {
 } // namespace
 
 void TPLTn3270::GenHostFields() {
-    WriteLog(6, Format("%.4d : Generando HostFields", SessionId));
+    if (LogWanted(6)) WriteLog(6, Format("%.4d : Generando HostFields", SessionId));
     const TPLTn3270display& d = *Stream3270()->Display3270();
     const int cells = std::min(kCells, d.Size());
-    HostFields = THostFields();
+    const uint8_t* marks = d.FieldMarks();
+    HostFields.Reset();
     TFieldBuilder fields(d, HostFields);
-    for (int k = 1; k <= cells; ++k) {
-        if (d.IsFieldAttribute(k - 1) && k < cells) {
-            fields.Close(k);
-            fields.Open(k + 1, FieldAttribute(d.GetFieldAttribute(k - 1)));
-        } else if (k == 1) {
+    // An attribute cell ends the field before it and starts its own.
+    auto attributeCell = [&](int cell) {
+        fields.Close(cell + 1);
+        fields.Open(cell + 2, FieldAttribute(d.GetFieldAttribute(cell)));
+    };
+    for (int rowStart = 0; rowStart < cells; rowStart += kCols) {
+        if (marks[rowStart] && rowStart + 1 < cells) {
+            attributeCell(rowStart);
+        } else if (rowStart == 0) {
             // The field that wraps round from the screen's end, or the
             // whole unformatted screen.
             uint8_t a = d.GetFieldAttribute(0);
             if (a == 0x18) a = 0x02;
             fields.Open(1, FieldAttribute(a));
-        } else if (k % kCols == 1) {
+        } else {
             // A field never spans rows: the next row goes on with its flags,
             // taken before the closing may drop the field.
             const TFieldAttribute attr = fields.CurrentAttr();
-            fields.Close(k);
-            fields.Open(k, attr);
+            fields.Close(rowStart + 1);
+            fields.Open(rowStart + 1, attr);
+        }
+        // The rest of the row: its attribute cells, but one in the last cell.
+        const int rowEnd = std::min(rowStart + kCols, cells);
+        for (int c = rowStart + 1; c < rowEnd; ++c) {
+            const void* hit = std::memchr(marks + c, 1, static_cast<size_t>(rowEnd - c));
+            if (!hit) break;
+            c = static_cast<int>(static_cast<const uint8_t*>(hit) - marks);
+            if (c + 1 < cells) attributeCell(c);
         }
     }
     // An attribute in the last cell starts no field: its data begins at cell 1.
-    fields.Close(d.IsFieldAttribute(cells - 1) ? cells : cells + 1);
+    fields.Close(marks[cells - 1] ? cells : cells + 1);
     HostFields.CurPos = static_cast<int16_t>(d.Cursor());
     if (LogWanted(5)) {
         for (const auto& f : HostFields.Fields)

@@ -2,6 +2,8 @@
 // with their control character, and the orders and data of a write.
 #include "uPLTn3270stream.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "PLError.h"
@@ -148,8 +150,10 @@ void TPLTn3270stream::ProcessWrite(uint8_t command, TByteReader& in) {
         PendingAid = aid3270::NoAid;
         StatusText.clear();
     };
-    if (wcc & kWccResetMdt) ResetMDT();
-    if (command == cmd3270::EraseWrite || command == cmd3270::EraseWriteAlternate) {
+    const bool erases = command == cmd3270::EraseWrite || command == cmd3270::EraseWriteAlternate;
+    // The erase clears every modified tag with the rest of the screen.
+    if ((wcc & kWccResetMdt) && !erases) ResetMDT();
+    if (erases) {
         Display()->Clear();
         Display()->SetCursorPos(0);
     }
@@ -240,26 +244,49 @@ constexpr bool IsOrder(uint8_t b) {
 } // namespace
 
 size_t TPLTn3270stream::PutDataRun(TWriteState& w, std::span<const uint8_t> bytes) {
+    const size_t size = static_cast<size_t>(Display()->Size());
+    size_t n = 0;
+    // A run that reaches the screen end goes on at cell 0.
+    while (n < bytes.size()) {
+        const size_t room = size - static_cast<size_t>(w.address);
+        const size_t written = PutDataPiece(w, bytes.subspan(n, std::min(room, bytes.size() - n)));
+        n += written;
+        if (written < room) break; // an order, or the end of the bytes
+        w.address = 0;
+    }
+    return n;
+}
+
+size_t TPLTn3270stream::PutDataPiece(TWriteState& w, std::span<const uint8_t> bytes) {
     TPLTn3270display& d = *Display3270();
+    const auto a = static_cast<size_t>(w.address);
     // Plain pointers: stores into byte planes would otherwise make the
     // compiler reload every member after each cell.
-    uint8_t* chars = d.Chars.data();
-    uint8_t* attrs = d.Attrs.data();
-    uint8_t* extra = d.Extra.data();
-    const uint8_t* marks = d.FieldMarks();
+    uint8_t* chars = d.Chars.data() + a;
     const uint8_t* toLocal = Tables().HostToLocal.data();
-    const int size = d.Size();
-    const uint8_t charAttr = w.charAttr;
-    int a = w.address;
     size_t n = 0;
-    for (; n < bytes.size() && !IsOrder(bytes[n]); ++n) {
-        if (marks[a]) d.RemoveFieldAttribute(a);
-        chars[a] = toLocal[bytes[n]];
-        attrs[a] |= attr3270::ChangedBit;
-        extra[a] = charAttr;
-        a = a + 1 < size ? a + 1 : 0;
+    for (; n < bytes.size() && !IsOrder(bytes[n]); ++n)
+        chars[n] = toLocal[bytes[n]];
+    // Then the attribute plane, in the order of the cells: an attribute cell
+    // written over goes, its field joining the one before. That changes the
+    // attribute plane only, so the characters could go first.
+    const uint8_t* marks = d.FieldMarks();
+    uint8_t* attrs = d.Attrs.data();
+    size_t done = 0;
+    while (done < n) {
+        const void* hit = std::memchr(marks + a + done, 1, n - done);
+        const size_t plain =
+            hit ? static_cast<size_t>(static_cast<const uint8_t*>(hit) - (marks + a + done))
+                : n - done;
+        SetBitInEach(attrs + a + done, plain, attr3270::ChangedBit);
+        done += plain;
+        if (done == n) break;
+        d.RemoveFieldAttribute(static_cast<int>(a + done));
+        attrs[a + done] |= attr3270::ChangedBit;
+        ++done;
     }
-    w.address = a;
+    FillCells(d.Extra.data() + a, w.charAttr, n);
+    w.address = static_cast<int>(a + n < static_cast<size_t>(d.Size()) ? a + n : 0);
     return n;
 }
 

@@ -83,6 +83,9 @@ private:
     // Writes the data bytes at the start of bytes, up to the first order;
     // the count written.
     size_t PutDataRun(TWriteState& w, std::span<const uint8_t> bytes);
+    // The same within the cells from the current address to the screen end,
+    // which bytes must not pass.
+    size_t PutDataPiece(TWriteState& w, std::span<const uint8_t> bytes);
     void StartFieldExtended(TWriteState& w, TByteReader& in);
     void RepeatToAddress(TWriteState& w, TByteReader& in);
     void ProgramTab(TWriteState& w);

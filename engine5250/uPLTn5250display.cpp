@@ -24,7 +24,10 @@ void TFieldFormatRec::Reset(uint16_t length) {
     FFW1 = FFW2 = FCW1 = FCW2 = Attribute = Row = Col = EndRow = EndCol = 0;
     RowsSpanned = Modified = 0;
     Length = length;
-    Data.assign(DataSizeFor(length), kBlank); // keeps the text's room
+    // Blank text in the room the text has.
+    const size_t size = DataSizeFor(length);
+    Data.resize(size);
+    FillCells(reinterpret_cast<uint8_t*>(Data.data()), kBlank, size);
 }
 
 void TFieldFormatRec::FitData() {
@@ -105,11 +108,12 @@ void TPLTn5250display::AddField(std::unique_ptr<TFieldFormatRec> rec) {
     }
     // Only the cells on the screen: a host may claim a length far past its end.
     const int firstK = std::max(1, -a), lastK = std::min(length, CellCount() - 1 - a);
-    for (int k = firstK; k <= lastK; ++k) {
-        const int pos = a + k;
-        Attrs[pos] = kDirty;
-        FieldMap[pos] = static_cast<uint8_t>(slot);
-        Extra[pos] = attr;
+    if (firstK <= lastK) {
+        const auto first = static_cast<size_t>(a + firstK);
+        const auto count = static_cast<size_t>(lastK - firstK + 1);
+        FillCells(Attrs.data() + first, kDirty, count);
+        FillCells(FieldMap.data() + first, static_cast<uint8_t>(slot), count);
+        FillCells(Extra.data() + first, attr, count);
     }
     // With the table full the cells are drawn (owned by no field) and the record goes.
     if (slot != 0) fields_[slot] = std::move(rec);

@@ -117,7 +117,7 @@ private:
             eab = current_->Eab;
         }
         Close(c + 1);
-        auto field = std::make_unique<THostBasicField>();
+        auto field = list_.NewField();
         field->Pos = static_cast<int16_t>(c + 1);
         field->SetAttr(attr);
         field->Eab = eab;
@@ -133,7 +133,7 @@ private:
     bool IsAttributeCell(int c) const { return CharAt(c) == 0x01; }
 
     void Open(int s) {
-        auto field = std::make_unique<THostBasicField>();
+        auto field = list_.NewField();
         field->Pos = static_cast<int16_t>(s + 1);
         TFieldAttribute a{attProtected, attNormal, attDisplay};
         const int cell = CellOf(s);
@@ -170,23 +170,11 @@ private:
         current_ = nullptr;
         const int len = k - f->Pos;
         if (len < 0 || (len == 0 && !window_)) {
-            for (int i = list_.Count() - 1; i >= 0; --i)
-                if (list_.GetField(i) == f) {
-                    list_.Delete(i); // freed with the returned owner
-                    break;
-                }
+            list_.DropLast(); // the current field is the last one added
             return;
         }
         f->Len = static_cast<int16_t>(len);
-        // Empty cells read as blanks; trailing blanks are dropped (Len keeps them).
-        int end = k - 1;
-        while (end > f->Pos - 1 && (CharAt(end - 1) == 0 || CharAt(end - 1) == ' '))
-            --end;
-        f->Data.resize(static_cast<size_t>(end - (f->Pos - 1)));
-        for (int c = f->Pos - 1; c < end; ++c) {
-            const uint8_t ch = CharAt(c);
-            f->Data[static_cast<size_t>(c - (f->Pos - 1))] = ch == 0 ? ' ' : static_cast<char>(ch);
-        }
+        SetText(*f, f->Pos - 1, len);
         if (window_) {
             f->Col = static_cast<uint8_t>((f->Pos - 1) % width_ + 2);
             f->Row = static_cast<uint8_t>((f->Pos - 1) / width_ + 2);
@@ -194,6 +182,22 @@ private:
             f->Col = static_cast<uint8_t>((f->Pos - 1) % kCols + 1);
             f->Row = static_cast<uint8_t>((f->Pos - 1) / kCols + 1);
         }
+    }
+
+    // The text of the count cells from walk cell first: empty cells read as
+    // blanks; trailing blanks are dropped (Len keeps them). A field never
+    // spans two rows, so its cells lie side by side on the screen.
+    void SetText(THostBasicField& f, int first, int count) const {
+        if (count <= 0) {
+            f.Data.clear();
+            return;
+        }
+        count = std::min(count, width_ - first % width_); // the row's end, never passed
+        const uint8_t* cells = &display_.Chars[static_cast<size_t>(CellOf(first))];
+        size_t end = static_cast<size_t>(count);
+        while (end > 0 && (cells[end - 1] == 0 || cells[end - 1] == ' '))
+            --end;
+        CellsToText(f.Data, cells, end);
     }
 
     const TPLTn5250display& display_;
@@ -207,9 +211,9 @@ private:
 } // namespace
 
 void TPLTn5250::GenHostFields() {
-    WriteLog(9, Format("%.4d : TPLTn5250.GenHostFields", SessionId));
+    if (LogWanted(9)) WriteLog(9, Format("%.4d : TPLTn5250.GenHostFields", SessionId));
     const TPLTn5250display& display = *Stream5250()->Display5250();
-    HostFields = THostFields();
+    HostFields.Reset();
     HostFields.CurPos = static_cast<int16_t>(display.Cursor());
     TFieldWalk walk(display, HostFields, 0, 0, kCols, kCells / kCols, false);
     walk.Run();
@@ -228,11 +232,10 @@ void TPLTn5250::FinishHostFields() {
     THostBasicField& msg = *HostFields.MessageField;
     msg.Row = stream.ErrorRow;
     msg.Col = 2;
-    std::string text = stream.ErrorText;
-    msg.Len = static_cast<int16_t>(text.size());
-    while (!text.empty() && text.back() == ' ')
-        text.pop_back();
-    msg.Data = text;
+    msg.Len = static_cast<int16_t>(stream.ErrorText.size());
+    msg.Data = stream.ErrorText;
+    while (!msg.Data.empty() && msg.Data.back() == ' ')
+        msg.Data.pop_back();
     msg.SetAttr({attProtected, attHigh, attNormal, attDisplay});
     msg.Eab = 0x40;
     if (!LogWanted(5)) return;
@@ -319,7 +322,7 @@ bool TPLTn5250::GenWinHostFields() {
     // height, nothing past an edge.
     if (t < 0 || l < 0 || b > 23 || r > 79 || b < t || r < l) return false;
     const int w = r - l + 1, h = b - t + 1;
-    HostFields = THostFields();
+    HostFields.Reset();
     TFieldWalk walk(display, HostFields, t, l, w, h, true);
     walk.Run();
     const int f = walk.FirstInput();

@@ -73,7 +73,7 @@ void TPLTn5250stream::ReadFields(TByteReader& in, uint8_t mode) {
     const uint8_t cc1 = in.byte();
     ApplyCC1(cc1);
     const uint8_t cc2 = in.byte();
-    DebugOut(Format("CC1: 0x%.2X   CC2: 0x%.2X", cc1, cc2));
+    if (DebugOutputWanted()) DebugOut(Format("CC1: 0x%.2X   CC2: 0x%.2X", cc1, cc2));
     if (cc2 & 0x08) StatusText.clear();
     // The reply goes out with the next attention key.
     ReplyMode = mode;

@@ -48,19 +48,17 @@ void TPLTn5250stream::NoteCells(int first, int last) {
     constexpr int kCols = TPLTn5250display::kCols;
     const int row0 = first / kCols, col0 = first % kCols;
     const int row1 = last / kCols, col1 = last % kCols;
-    NoteAddress(row0, col0);
-    NoteAddress(row1, col1);
     auto mark = [this](int from, int to) {
-        std::fill(ColumnMarkers.begin() + from, ColumnMarkers.begin() + to + 1, uint8_t{1});
+        FillCells(ColumnMarkers.data() + from, 1, static_cast<size_t>(to - from + 1));
     };
     if (row0 == row1) {
+        NoteArea(row0, col0, row1, col1);
         mark(col0, col1);
         return;
     }
     // Across a row end: the first row runs to the last column, the last row
     // starts at the first.
-    NoteAddress(row0, kCols - 1);
-    NoteAddress(row1, 0);
+    NoteArea(row0, 0, row1, kCols - 1);
     if (last - first + 1 >= kCols) {
         mark(0, kCols - 1);
     } else {

@@ -100,7 +100,14 @@ private:
         MaxCol = std::max<int16_t>(MaxCol, static_cast<int16_t>(col0));
         MaxRow = std::max<int16_t>(MaxRow, static_cast<int16_t>(row0));
     }
-    void NoteCells(int first, int last); // every cell of a range of positions
+    void NoteCells(int first, int last); // every cell of a range of positions, first <= last
+    // The bounds take in a rectangle, 0-based, top left to bottom right.
+    void NoteArea(int top, int left, int bottom, int right) {
+        MinRow = std::min<int16_t>(MinRow, static_cast<int16_t>(top));
+        MinCol = std::min<int16_t>(MinCol, static_cast<int16_t>(left));
+        MaxRow = std::max<int16_t>(MaxRow, static_cast<int16_t>(bottom));
+        MaxCol = std::max<int16_t>(MaxCol, static_cast<int16_t>(right));
+    }
     void SetBoundsEmpty();
     void SetStatusText(const std::string& text);
     void SendSpecialRecord(uint8_t aid, int row, int col);

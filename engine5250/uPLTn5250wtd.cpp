@@ -43,6 +43,10 @@ bool IsAttribute(uint8_t b) {
 bool IsOrderByte(uint8_t b) {
     return (b >= 0x01 && b <= 0x1E) || b == 0xFF;
 }
+// Neither an order nor an attribute, nor one of the few characters below them.
+bool IsText(uint8_t b) {
+    return b >= 0x40 && b != 0xFF;
+}
 
 std::string TrimBlanksAndControls(const std::string& text) {
     auto kept = [](char c) { return static_cast<uint8_t>(c) > 0x20; };
@@ -62,9 +66,11 @@ void TPLTn5250stream::WriteToDisplay(TByteReader& in) {
     const uint8_t cc1 = in.byte();
     ApplyCC1(cc1);
     const uint8_t cc2 = in.byte();
-    const std::string cc = Format("CC1: 0x%.2X   CC2: 0x%.2X", cc1, cc2);
-    DebugOut(cc);
-    WriteLog(9, cc);
+    if (DebugOutputWanted() || LogWanted(9)) {
+        const std::string cc = Format("CC1: 0x%.2X   CC2: 0x%.2X", cc1, cc2);
+        DebugOut(cc);
+        WriteLog(9, cc);
+    }
     if (cc2 & 0x08) StatusText.clear(); // keyboard unlocked
 
     while (!in.atEnd()) {
@@ -277,32 +283,45 @@ void TPLTn5250stream::WriteData(uint8_t first, TByteReader& in) {
     // range. A run stops at the screen end, so its cells never wrap.
     TPLTn5250display* d = Display5250();
     const int cells = d->CellCount();
-    uint8_t* chars = d->Chars.data();
-    uint8_t* attrs = d->Attrs.data();
-    uint8_t* extra = d->Extra.data();
-    uint8_t attr = curAttr_, ext = curExtra_;
     const int start = curAddr_;
-    int p = start;
-    // A local copy of the reader: nothing written to the planes can touch
-    // it, so its position stays in a register through the run.
+    // The bytes after the first, read ahead without moving the reader; the
+    // run takes as many as are data and fit before the screen end.
     TByteReader ahead = in;
-    for (uint8_t b = first;;) {
+    const std::span<const uint8_t> rest = ahead.take(ahead.remaining());
+    const size_t most = std::min(rest.size(), static_cast<size_t>(cells - start - 1));
+    // Plain pointers into the planes: the run is written without a look at
+    // the display object between cells.
+    uint8_t* chars = d->Chars.data() + start;
+    uint8_t* attrs = d->Attrs.data() + start;
+    uint8_t* extra = d->Extra.data() + start;
+    const auto& toLocal = Tables().HostToLocal;
+    uint8_t attr = curAttr_, ext = curExtra_;
+    // One cell: an attribute byte stands for itself and colours what follows.
+    auto put = [&](size_t cell, uint8_t b) {
         if (IsAttribute(b)) {
             attr = ext = b;
-            chars[p] = kAttributeCell;
-            attrs[p] = b;
-            extra[p] = b;
+            chars[cell] = kAttributeCell;
         } else {
-            chars[p] = ToAscii(b);
-            attrs[p] = attr;
-            extra[p] = ext;
+            chars[cell] = toLocal[b];
         }
-        if (++p == cells || ahead.atEnd()) break;
-        b = ahead.peek();
+        attrs[cell] = attr;
+        extra[cell] = ext;
+    };
+    put(0, first);
+    size_t taken = 0; // bytes of rest written, each in the cell after the one before
+    for (; taken < most; ++taken) {
+        const uint8_t b = rest[taken];
+        if (IsText(b)) { // the usual byte: a character in the attribute that stands
+            chars[1 + taken] = toLocal[b];
+            attrs[1 + taken] = attr;
+            extra[1 + taken] = ext;
+            continue;
+        }
         if (IsOrderByte(b)) break;
-        ahead.skip(1);
+        put(1 + taken, b);
     }
-    in.skip(ahead.position() - in.position());
+    in.skip(taken);
+    const int p = start + static_cast<int>(taken) + 1; // one past the last cell written
     curAttr_ = attr;
     curExtra_ = ext;
     curAddr_ = p < cells ? p : 0;

@@ -5,19 +5,17 @@
 #include <cstring>
 #include <string>
 
-namespace {
-bool DebugOutputOn() {
-    static const bool on = [] {
-        const char* v = std::getenv("PL_DEBUG_OUTPUT");
-        return v && std::strcmp(v, "1") == 0;
-    }();
-    return on;
-}
-} // namespace
+namespace debugoutput {
 
-void DebugOut(std::string_view text) {
-    if (!DebugOutputOn()) return;
+bool ReadSetting() {
+    const char* v = std::getenv("PL_DEBUG_OUTPUT");
+    return v && std::strcmp(v, "1") == 0;
+}
+
+void Write(std::string_view text) {
     std::string line(text);
     if (line.empty() || line.back() != '\n') line += '\n';
     std::fwrite(line.data(), 1, line.size(), stderr);
 }
+
+} // namespace debugoutput

@@ -4,4 +4,19 @@
 
 #include <string_view>
 
-void DebugOut(std::string_view text);
+namespace debugoutput {
+bool ReadSetting(); // PL_DEBUG_OUTPUT is 1
+void Write(std::string_view text);
+} // namespace debugoutput
+
+// The setting is read once. The interpreters call DebugOut for every order,
+// so the check stays inline; a caller that would build a text only for
+// DebugOut asks first.
+inline bool DebugOutputWanted() {
+    static const bool on = debugoutput::ReadSetting();
+    return on;
+}
+
+inline void DebugOut(std::string_view text) {
+    if (DebugOutputWanted()) debugoutput::Write(text);
+}

@@ -1,5 +1,6 @@
 #include "uPLIntfLogg.h"
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 
@@ -28,6 +29,9 @@ TLogSettings& Settings() {
     static auto* s = new TLogSettings;
     return *s;
 }
+// The highest level a message writer takes, 0 without one: LogWanted is asked
+// several times for every screen, and must not wait for the writers' lock.
+std::atomic<int> gWantedLevel{0};
 } // namespace
 
 void WriteLog(int level, const std::string& text) {
@@ -44,6 +48,7 @@ void WriteDump(int level, const std::string& title, int width, const void* data,
 void SetupLogs(int level) {
     std::lock_guard lock(LogWriterLock());
     auto& settings = Settings();
+    gWantedLevel.store(0);
     MsgLogger().reset();
     DumpLogger().reset();
     if (level <= 0) {
@@ -54,6 +59,7 @@ void SetupLogs(int level) {
     const std::string base = settings.base + "_";
     MsgLogger() = CFechaLogg::Create(level, settings.folder, base, "SYS");
     DumpLogger() = CFechaLogg::Create(level, settings.folder, base, "DMP");
+    if (MsgLogger()) gWantedLevel.store(level);
 }
 
 int LogLevel() {
@@ -62,8 +68,8 @@ int LogLevel() {
 }
 
 bool LogWanted(int level) {
-    std::lock_guard lock(LogWriterLock());
-    return MsgLogger() && level <= Settings().level;
+    const int wanted = gWantedLevel.load(std::memory_order_relaxed);
+    return wanted > 0 && level <= wanted;
 }
 
 void InitEngineLogs(const std::string& baseName, const std::string& moduleFolder) {

@@ -189,7 +189,8 @@ std::string TPLTelnet::GetStatusText() const {
 
 void TPLTelnet::StatusChange() {
     const std::string status = GetStatusText();
-    WriteLog(6, Format("%.4d : TPLTelnet.StatusChange. Status: %s", SessionId, status.c_str()));
+    if (LogWanted(6))
+        WriteLog(6, Format("%.4d : TPLTelnet.StatusChange. Status: %s", SessionId, status.c_str()));
     RaiseEvent(status.empty() ? ceKbdUnlocked : ceKbdLocked);
 }
 

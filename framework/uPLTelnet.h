@@ -153,6 +153,12 @@ protected:
 private:
     friend class TThSocketRead;
     void ParseByte(uint8_t b);
+    // No command, option or subnegotiation is under way: the next byte is
+    // data unless it is an IAC.
+    bool AtPlainData() const { return !iacSeen_ && pendingVerb_ == 0 && !inSubnegotiation_; }
+    // Adds the data bytes before the first IAC, at most the record buffer's
+    // room; the count taken.
+    size_t AddDataRun(const uint8_t* data, size_t len);
     void Negotiate(uint8_t verb, uint8_t option);
     void AddByte(uint8_t b);
     void FlushData();

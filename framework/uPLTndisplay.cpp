@@ -1,6 +1,45 @@
 #include "uPLTndisplay.h"
 
+#include <cstring>
+
 #include "PLError.h"
+
+namespace {
+// The bit in every byte of a word.
+uint64_t InEveryByte(uint8_t bit) {
+    return bit * 0x0101010101010101ull;
+}
+} // namespace
+
+void SetBitInEach(uint8_t* bytes, size_t n, uint8_t bit) {
+    const uint64_t mask = InEveryByte(bit);
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, bytes + i, 8);
+        word |= mask;
+        std::memcpy(bytes + i, &word, 8);
+    }
+    for (; i < n; ++i)
+        bytes[i] |= bit;
+}
+
+void ClearBitInEach(uint8_t* bytes, size_t n, uint8_t bit) {
+    const uint64_t keep = ~InEveryByte(bit);
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, bytes + i, 8);
+        word &= keep;
+        std::memcpy(bytes + i, &word, 8);
+    }
+    for (; i < n; ++i)
+        bytes[i] = static_cast<uint8_t>(bytes[i] & ~bit);
+}
+
+void FillBytes(uint8_t* bytes, uint8_t value, size_t n) {
+    std::memset(bytes, value, n);
+}
 
 TPLTndisplay::TPLTndisplay(int sessionId, int rows, int cols)
     : SessionId(sessionId), rows_(rows), cols_(cols), size_(0) {
@@ -31,8 +70,7 @@ void TPLTndisplay::ClearStatus() {
 }
 
 void TPLTndisplay::FlushChanges() {
-    for (int i = 0; i < rows_ * cols_; ++i)
-        Attrs[i] &= static_cast<uint8_t>(~kDirty);
+    ClearBitInEach(Attrs.data(), static_cast<size_t>(rows_ * cols_), kDirty);
     Changed = true;
 }
 

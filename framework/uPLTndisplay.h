@@ -5,9 +5,43 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
+
+// Sets or clears one bit in each of n bytes, a machine word at a time: a
+// whole plane is flushed with every screen the host sends.
+void SetBitInEach(uint8_t* bytes, size_t n, uint8_t bit);
+void ClearBitInEach(uint8_t* bytes, size_t n, uint8_t bit);
+// memset, out of line: where the compiler knows a bound of the count it puts
+// a string instruction in memset's place, which is slow to start.
+void FillBytes(uint8_t* bytes, uint8_t value, size_t n);
+
+// Fills n bytes. The cells of a field or of a run of text are a few dozen:
+// word stores, the last one overlapping, cost less than a call to memset.
+inline void FillCells(uint8_t* cells, uint8_t value, size_t n) {
+    constexpr size_t kFewCells = 64;
+    const uint64_t word = value * 0x0101010101010101ull;
+    if (n > kFewCells) {
+        FillBytes(cells, value, n);
+    } else if (n >= 8) {
+        for (size_t i = 0; i + 8 < n; i += 8)
+            std::memcpy(cells + i, &word, 8);
+        std::memcpy(cells + n - 8, &word, 8);
+    } else if (n >= 4) {
+        const auto half = static_cast<uint32_t>(word);
+        std::memcpy(cells, &half, 4);
+        std::memcpy(cells + n - 4, &half, 4);
+    } else if (n >= 2) {
+        const auto pair = static_cast<uint16_t>(word);
+        std::memcpy(cells, &pair, 2);
+        std::memcpy(cells + n - 2, &pair, 2);
+    } else if (n == 1) {
+        cells[0] = value;
+    }
+}
 
 class TPLTndisplay {
 public:

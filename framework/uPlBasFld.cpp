@@ -1,13 +1,31 @@
 #include "uPlBasFld.h"
 
 #include <atomic>
+#include <cstring>
+#include <typeinfo>
 
 namespace {
 std::atomic<bool> gEabInStream{false};
+
+// A THostBasicField itself, not a kind of field a caller derived from it.
+bool IsPlainField(const THostBasicField& field) {
+    return typeid(field) == typeid(THostBasicField);
+}
 } // namespace
 
 bool EabInStream() {
     return gEabInStream.load(std::memory_order_relaxed);
+}
+
+void CellsToText(std::string& out, const uint8_t* cells, size_t count) {
+    out.assign(reinterpret_cast<const char*>(cells), count);
+    // Most texts hold no null cell at all: find them, do not test every cell.
+    char* const end = out.data() + count;
+    for (char* p = out.data(); p < end; ++p) {
+        p = static_cast<char*>(std::memchr(p, 0, static_cast<size_t>(end - p)));
+        if (!p) break;
+        *p = ' ';
+    }
 }
 
 // --- THostBasicField ---
@@ -17,6 +35,19 @@ void THostBasicField::SetData(const std::string& text) {
     while (end > 0 && static_cast<unsigned char>(text[end - 1]) <= ' ')
         --end;
     Data = text.substr(0, end);
+}
+
+void THostBasicField::Blank() {
+    FieldNo = 0;
+    Row = 0;
+    Col = 0;
+    Len = 0;
+    Pos = 0;
+    Eab = 0;
+    Data.clear();
+    Name.clear();
+    Reserved = 0;
+    attr_ = TFieldAttribute();
 }
 
 void THostBasicField::CopyFrom(const THostBasicField* other) {
@@ -88,6 +119,42 @@ void THostFields::ClearLists() {
     for (auto& f : Fields)
         (void)f.release();
     Fields.clear();
+}
+
+void THostFields::Reset() {
+    filtered_.clear();
+    for (auto& f : Fields)
+        Keep(std::move(f));
+    Fields.clear();
+    Filtered = false;
+    TermModel = 0;
+    CurPos = 0;
+    WinTop = WinLeft = WinBottom = WinRight = 0;
+    WindowMode = 0;
+    if (MessageField && IsPlainField(*MessageField))
+        MessageField->Blank();
+    else
+        MessageField = std::make_unique<THostBasicField>();
+}
+
+std::unique_ptr<THostBasicField> THostFields::NewField() {
+    if (kept_.empty()) return std::make_unique<THostBasicField>();
+    std::unique_ptr<THostBasicField> field = std::move(kept_.back());
+    kept_.pop_back();
+    field->Blank();
+    return field;
+}
+
+void THostFields::DropLast() {
+    if (Fields.empty()) return;
+    THostBasicField* last = Fields.back().get();
+    std::erase(filtered_, last);
+    Keep(std::move(Fields.back()));
+    Fields.pop_back();
+}
+
+void THostFields::Keep(std::unique_ptr<THostBasicField> field) {
+    if (field && IsPlainField(*field)) kept_.push_back(std::move(field));
 }
 
 int THostFields::Add(std::unique_ptr<THostBasicField> field) {

@@ -84,6 +84,9 @@ public:
     std::string Name; // in memory only, never streamed
     uint8_t Reserved = 0;
 
+    // Back to a new field's values; the texts keep their room.
+    void Blank();
+
     virtual TFieldAttribute GetAttr() const { return attr_; }
     virtual void SetAttr(TFieldAttribute value) { attr_ = value; }
     // Stores the text without its trailing blanks and control characters.
@@ -125,6 +128,14 @@ public:
     void Clear();
     // Empties the lists without freeing the fields; the caller has taken them over.
     void ClearLists();
+    // Back to a new list's values: no fields, every screen value 0, a blank
+    // message field. For a list built again for every screen: the fields
+    // are kept for NewField, so building the next list allocates nothing.
+    void Reset();
+    // A field with a new field's values, one that Reset kept when there is one.
+    std::unique_ptr<THostBasicField> NewField();
+    // Takes the last field off the list and keeps it for NewField.
+    void DropLast();
     int Add(std::unique_ptr<THostBasicField> field);
     // Removes the field from the list and hands it to the caller; an index
     // outside the current view does nothing and gives null.
@@ -144,8 +155,16 @@ public:
 
 private:
     bool FilterInForce() const { return Filtered && WindowMode != 0; }
+    // Keeps a field for NewField; only plain fields, so that NewField never
+    // hands out a caller's own kind.
+    void Keep(std::unique_ptr<THostBasicField> field);
     std::vector<THostBasicField*> filtered_;
+    std::vector<std::unique_ptr<THostBasicField>> kept_; // for NewField
 };
+
+// The text of count screen cells into out, a null cell read as a blank; out
+// keeps its room.
+void CellsToText(std::string& out, const uint8_t* cells, size_t count);
 
 // Process-wide: switched on by the first list load and never off again.
 bool EabInStream();

@@ -1,5 +1,8 @@
 // The session's telnet parser: option negotiation, subnegotiations and the
 // split of the host's bytes into records at IAC EOR. Reader thread.
+#include <algorithm>
+#include <cstring>
+
 #include "uLastError.h"
 #include "uPLIntfLogg.h"
 #include "uPLTelnet.h"
@@ -21,13 +24,32 @@ std::vector<uint8_t> Subnegotiation(std::initializer_list<uint8_t> head, const s
 } // namespace
 
 void TPLTelnet::NewData(const uint8_t* data, size_t len) {
-    for (size_t i = 0; i < len; ++i) {
-        // After a disconnection nothing more of the block is read.
-        if (parsingStopped_.load(std::memory_order_relaxed)) break;
+    size_t i = 0;
+    // After a disconnection nothing more of the block is read: the check
+    // comes before each run of data and before each command byte.
+    while (i < len && !parsingStopped_.load(std::memory_order_relaxed)) {
+        const size_t taken = AtPlainData() ? AddDataRun(data + i, len - i) : 0;
+        if (taken != 0) {
+            bytesSinceRecordEnd_ += taken;
+            i += taken;
+            continue;
+        }
         ++bytesSinceRecordEnd_;
-        ParseByte(data[i]);
+        ParseByte(data[i++]);
     }
     FlushData();
+}
+
+size_t TPLTelnet::AddDataRun(const uint8_t* data, size_t len) {
+    // Records are mostly data: everything up to the next IAC goes into the
+    // record in one copy, as far as the buffer's room reaches.
+    const void* iac = std::memchr(data, IAC, len);
+    const size_t run = iac ? static_cast<size_t>(static_cast<const uint8_t*>(iac) - data) : len;
+    const size_t taken = std::min(run, kBufferSize - pending_);
+    std::memcpy(record_.data() + pending_, data, taken);
+    pending_ += taken;
+    if (pending_ == kBufferSize) FlushData();
+    return taken;
 }
 
 void TPLTelnet::ParseByte(uint8_t b) {

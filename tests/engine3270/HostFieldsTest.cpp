@@ -98,6 +98,33 @@ TEST(HostFields, OnlyAttributeInTheLastCellGivesRowFieldsWithItsFlags) {
         EXPECT_TRUE(f->GetAttr().Has(attProtected));
 }
 
+TEST(HostFields, ListAfterABusierScreenIsTheListOfAFreshSession) {
+    // The list keeps its fields from screen to screen: nothing of the busy
+    // screen (more fields, longer texts, colours, a hidden field) may show.
+    TSessionRig reused, fresh;
+    Bytes busy = {0xF5, 0xC3};
+    for (int row = 0; row < 24; ++row)
+        busy = Cat({busy,
+                    Sba(row * 80),
+                    {0x29, 0x02, 0xC0, uint8_t(row % 2 ? 0x4C : 0x60), 0x42, 0xF2},
+                    reused.Host("A long text of the busy screen, row " + std::to_string(row)),
+                    Sba(row * 80 + 60),
+                    {0x1D, 0x40},
+                    reused.Host("INPUT")});
+    const Bytes quiet =
+        Cat({{0xF5, 0xC3}, Sba(85), {0x1D, 0x60}, reused.Host("SHORT"), Sba(1000), {0x1D, 0x40}});
+    reused.Screen(busy);
+    reused.Screen(quiet);
+    fresh.Screen(quiet);
+    TMemoryStream a, b;
+    reused.session->HostFields.SaveToStream(a);
+    fresh.session->HostFields.SaveToStream(b);
+    EXPECT_EQ(Bytes(a.bytes().begin(), a.bytes().end()), Bytes(b.bytes().begin(), b.bytes().end()));
+    ASSERT_EQ(reused.Fields().size(), fresh.Fields().size());
+    for (const auto& f : reused.Fields())
+        EXPECT_TRUE(f->Name.empty() && f->FieldNo == 0) << f->Pos;
+}
+
 TEST(ScreenInput, WordSplitAtARowEndKeepsItsBlank) {
     TSessionRig r;
     r.Screen(Cat({{0xF5, 0xC3}, Sba(74), {0x1D, 0x40}, Sba(100), {0x1D, 0x60}}));

@@ -51,6 +51,31 @@ TEST(Orders, StartFieldThenDataMakesAProtectedNumericField) {
     EXPECT_EQ(r.Text(0, 2), "DA");
 }
 
+TEST(Orders, DataRunOverAttributeCellsMergesTheirFields) {
+    TStreamRig r;
+    r.Feed(
+        Cat({{EW, 0xC3}, Sba(10), {0x1D, 0x60}, Sba(20), {0x1D, 0x50}, Sba(1000), {0x1D, 0x60}}));
+    // Thirty letters from cell 5 write over both attribute cells.
+    r.Feed(Cat({{W, 0xC3}, Sba(5), r.Host(std::string(30, 'X'))}));
+    EXPECT_EQ(r.Text(4, 32), "." + std::string(30, 'X') + ".");
+    EXPECT_EQ(r.d().FindNextField(0), 1000) << "the field at 1000 is the only one left";
+    for (int cell : {5, 15, 25, 999})
+        EXPECT_EQ(r.d().GetFieldAttribute(cell), 0x20) << "joins the field before it, " << cell;
+    // A field started after it runs to the screen end and round to cell 1000.
+    r.Feed(Cat({{W, 0xC3}, Sba(1500), {0x1D, 0x40}}));
+    for (int cell : {1501, 1919, 0, 999})
+        EXPECT_EQ(r.d().GetFieldAttribute(cell), 0x00) << cell;
+    EXPECT_EQ(r.d().GetFieldAttribute(1200), 0x20);
+}
+
+TEST(Orders, DataRunGoesRoundTheScreenEnd) {
+    TStreamRig r;
+    r.Feed(Cat({{EW, 0xC3}, Sba(1915), r.Host("ABCDEFGHIJ"), {0x13}}));
+    EXPECT_EQ(r.Text(1915, 5), "ABCDE");
+    EXPECT_EQ(r.Text(0, 6), "FGHIJ.");
+    EXPECT_EQ(r.d().Cursor(), 5);
+}
+
 TEST(Orders, HostByteThatTranslatesToOneIsACharacter) {
     auto table = TCodeTables::Builtin().LocalToHost;
     table[1] = 0x01; // local 1 is host 0x01

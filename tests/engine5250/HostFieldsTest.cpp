@@ -104,6 +104,40 @@ TEST_F(HostFields5250, ScreenAttributeGivesEabOrHidesTheField) {
     EXPECT_EQ(red->Eab, 0x38);
 }
 
+TEST_F(HostFields5250, ListAfterABusierScreenIsTheListOfAFreshSession) {
+    // The list keeps its fields from screen to screen: nothing of the busy
+    // screen (more fields, longer texts, colours, hidden fields, an error
+    // message) may show in the next one.
+    for (int row = 0; row < 24; ++row) {
+        Field(row * 80 + 10, 20, 0x40, 0, row % 3 ? 0x22 : 0x27);
+        Text(row * 80 + 40, "Text of the busy screen on row " + std::to_string(row), 0x28);
+    }
+    session->Stream5250()->ErrorText = "CPF0001 An error of the busy screen";
+    session->GenHostFields();
+    auto quiet = [](TPLTn5250display& display) {
+        display.Clear();
+        auto rec = std::make_unique<TFieldFormatRec>(5);
+        rec->Row = 3;
+        rec->Col = 10;
+        rec->Attribute = 0x27; // hidden: its field has no extended byte
+        rec->FFW1 = 0x40;
+        display.AddField(std::move(rec));
+    };
+    quiet(d);
+    session->Stream5250()->ErrorText.clear();
+    session->GenHostFields();
+    auto fresh = std::make_shared<TPLTn5250>(2);
+    quiet(*fresh->Stream5250()->Display5250());
+    fresh->GenHostFields();
+    TMemoryStream a, b;
+    session->HostFields.SaveToStream(a);
+    fresh->HostFields.SaveToStream(b);
+    EXPECT_EQ(std::vector<uint8_t>(a.bytes().begin(), a.bytes().end()),
+              std::vector<uint8_t>(b.bytes().begin(), b.bytes().end()));
+    for (const auto& f : session->HostFields.Fields)
+        EXPECT_TRUE(f->Name.empty() && f->FieldNo == 0) << f->Pos;
+}
+
 TEST_F(HostFields5250, CursorGoesToTheFirstInputFieldWhenTheHostLeftItHome) {
     Field(84, 5, 0x40);
     Field(400, 5, 0x40);

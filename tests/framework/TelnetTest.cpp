@@ -4,6 +4,7 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <map>
 
 #include "HostSim.h"
@@ -188,6 +189,53 @@ TEST(Records, FailingRecordDoesNotCostTheRecordsAfterIt) {
     link.conn->SendRaw({0xEE, 0x01, IAC, EOR, 0x02, IAC, EOR});
     ASSERT_TRUE(link.session->Recorder().WaitForRecords(2));
     EXPECT_EQ(link.session->Recorder().Records()[1], Bytes{0x02});
+}
+
+TEST(Records, LongRecordWithDoubledIacsArrivesWholeHoweverTheBlocksFall) {
+    // Three buffers' worth of data with 0xFF bytes strewn through it, then a
+    // short record, cut into blocks of many sizes.
+    Bytes record;
+    for (size_t i = 0; i < 3 * TPLTelnet::kBufferSize; ++i)
+        record.push_back(i % 97 == 0 ? IAC : static_cast<uint8_t>(i));
+    Bytes wire;
+    for (uint8_t b : record) {
+        wire.push_back(b);
+        if (b == IAC) wire.push_back(IAC);
+    }
+    wire.insert(wire.end(), {IAC, EOR, 0x05, IAC, EOR});
+    for (size_t block :
+         {size_t{1}, size_t{2}, size_t{7}, TPLTelnet::kBufferSize - 1, wire.size()}) {
+        auto session = MakeSession();
+        size_t largest = 0;
+        session->OnData = [&](TPLTelnet&, const uint8_t*, size_t n) {
+            largest = std::max(largest, n);
+        };
+        for (size_t at = 0; at < wire.size(); at += block)
+            session->NewData(wire.data() + at, std::min(block, wire.size() - at));
+        const auto records = session->Recorder().Records();
+        ASSERT_EQ(records.size(), 2u) << "blocks of " << block;
+        EXPECT_EQ(records[0], record) << "blocks of " << block;
+        EXPECT_EQ(records[1], Bytes{0x05}) << "blocks of " << block;
+        EXPECT_LE(largest, TPLTelnet::kBufferSize) << "blocks of " << block;
+    }
+}
+
+TEST(Records, NothingOfABlockIsParsedAfterTheSessionEndsItself) {
+    // A second terminal-type request ends the session in the middle of the
+    // block; the record after it is never handed on. With one request only,
+    // both records are.
+    const Bytes askType = {IAC, SB, 24, 1, IAC, SE};
+    for (int requests : {1, 2}) {
+        auto session = MakeSession();
+        Bytes block = {0x01, IAC, EOR};
+        for (int i = 0; i < requests; ++i)
+            block.insert(block.end(), askType.begin(), askType.end());
+        block.insert(block.end(), {0x02, IAC, EOR});
+        session->NewData(block.data(), block.size());
+        const std::vector<Bytes> expected =
+            requests == 1 ? std::vector<Bytes>{{0x01}, {0x02}} : std::vector<Bytes>{{0x01}};
+        EXPECT_EQ(session->Recorder().Records(), expected) << requests << " requests";
+    }
 }
 
 TEST(Records, StatusTextReportsKeyboardLockedAndUnlocked) {
