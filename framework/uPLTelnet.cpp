@@ -6,17 +6,18 @@
 #include "uPLIntfLogg.h"
 #include "uThSocketRead.h"
 
-TPLTelnet::TPLTelnet(int sessionId) : SessionId(sessionId), record_(kBufferSize) {}
+TPLTelnet::TPLTelnet(int sessionId)
+    : SessionId(sessionId), socket_(MakeTransport()), record_(kBufferSize) {}
 
 TPLTelnet::~TPLTelnet() {
     if (reader_ && !reader_->IsCurrentThread()) {
         // Only reached once the reader let go of the session, so it has ended
         // or is leaving: the join is short.
         reader_->Stop();
-        socket_.Shutdown();
+        socket_->Shutdown();
     }
     reader_.reset();
-    socket_.Close();
+    socket_->Close();
 }
 
 void TPLTelnet::Connect() {
@@ -42,26 +43,29 @@ void TPLTelnet::Connect() {
     const TPortChoice port = ParsePortText(Port);
     WriteLog(2, Format("%.4d : TPLTelnet: Conectando con host %s port: %d service: %s", SessionId,
                        Host.c_str(), port.Port, port.Service.c_str()));
-    socket_.Open(Host, port, {Timing.ConnectMillis, Timing.SendMillis});
+    socket_->Open(Host, port, {Timing.ConnectMillis, Timing.SendMillis});
     SocketConnect();
 }
 
 bool TPLTelnet::Connected() const {
-    return socket_.IsOpen();
+    return socket_->IsOpen();
 }
 
 void TPLTelnet::SocketConnect() {
     if (OnConnect) OnConnect(*this);
     RaiseEvent(ceSessionConnected);
     // The reader starts once the connection has been reported, so no screen
-    // event can come before it.
+    // event can come before it. A transport without a descriptor delivers
+    // the host's bytes itself.
+    socket_->Attach(weak_from_this());
+    if (socket_->Fd() < 0) return;
     std::lock_guard lock(readerStateLock_);
     readerRunning_.store(true);
     try {
         reader_ = std::make_unique<TThSocketRead>(shared_from_this());
     } catch (...) {
         readerRunning_.store(false);
-        socket_.Close();
+        socket_->Close();
         throw;
     }
 }
@@ -78,9 +82,9 @@ void TPLTelnet::Disconnect() {
         // The reader is told to stop and the socket shut down; the descriptor
         // is freed by the reader as it leaves, never while it may use it.
         reader_->Stop();
-        socket_.Shutdown();
+        socket_->Shutdown();
     } else {
-        socket_.Close();
+        socket_->Close();
     }
 }
 
@@ -94,7 +98,7 @@ void TPLTelnet::ConnectionEnded() {
 
 void TPLTelnet::ReaderLeaving() {
     std::lock_guard lock(readerStateLock_);
-    socket_.Close();
+    socket_->Close();
     readerRunning_.store(false);
 }
 
@@ -142,7 +146,7 @@ long TPLTelnet::SendData(const uint8_t* data, size_t len, const uint8_t* logView
     WriteDump(6, Format("DATA STREAM ENVIADO A HOST (EBCDIC): %d BYTES", static_cast<int>(len)),
               kDumpWidth, logView ? logView : data, static_cast<int>(len), kDumpBlock);
     int error = 0;
-    long sent = socket_.Send(data, len, &error);
+    long sent = socket_->Send(data, len, &error);
     if (sent < 0) lastSendErrno_.store(error);
     // A failed send ends the connection, with the socket's text as the
     // reason; not so when the connection was ending already (a socket

@@ -168,7 +168,7 @@ private:
     // The reader thread's last act on the socket.
     void ReaderLeaving();
 
-    TTcpSocket socket_;
+    std::unique_ptr<TTransport> socket_; // the TCP socket, unless a driver installed another
     std::atomic<int> lastSendErrno_{0};
     std::unique_ptr<TThSocketRead> reader_;
     std::atomic<bool> readerRunning_{false};

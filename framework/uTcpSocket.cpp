@@ -76,6 +76,25 @@ void KeepAlive(int fd) {
 }
 } // namespace
 
+namespace {
+std::mutex gFactoryLock;
+TTransportFactory& Factory() {
+    static TTransportFactory factory;
+    return factory;
+}
+} // namespace
+
+void SetTransportFactory(TTransportFactory factory) {
+    std::lock_guard lock(gFactoryLock);
+    Factory() = std::move(factory);
+}
+
+std::unique_ptr<TTransport> MakeTransport() {
+    std::lock_guard lock(gFactoryLock);
+    if (Factory()) return Factory()();
+    return std::make_unique<TTcpSocket>();
+}
+
 std::string SocketErrorText(int code, const char* api) {
     return Format("Socket error: %s (%d), on API '%s'", std::strerror(code), code, api);
 }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "PLError.h"
+#include "uTransport.h"
 
 class ESocketError : public EPLError {
 public:
@@ -33,30 +34,31 @@ struct TSocketLimits {
     int SendMillis = 10000;
 };
 
-class TTcpSocket {
+class TTcpSocket : public TTransport {
 public:
     TTcpSocket() = default;
-    ~TTcpSocket(); // closes a descriptor still open
+    ~TTcpSocket() override; // closes a descriptor still open
     TTcpSocket(const TTcpSocket&) = delete;
     TTcpSocket& operator=(const TTcpSocket&) = delete;
 
     // Throws ESocketError; the socket stays closed then. An attempt that
     // gets no answer within the limit fails with ETIMEDOUT.
-    void Open(const std::string& host, const TPortChoice& port, const TSocketLimits& limits = {});
-    bool IsOpen() const;
+    void Open(const std::string& host, const TPortChoice& port,
+              const TSocketLimits& limits = {}) override;
+    bool IsOpen() const override;
     // The descriptor for the reader's poll and receive; -1 when closed.
-    int Fd() const;
+    int Fd() const override;
 
     // Sends every byte or fails: the count sent, or -1 with errno's code in
     // *error (ETIMEDOUT when the host took nothing for the send limit).
     // After Shutdown or Close nothing more is sent.
-    long Send(const uint8_t* data, size_t len, int* error);
+    long Send(const uint8_t* data, size_t len, int* error) override;
     // Ends both directions: a receive or a send waiting on the socket
     // returns at once. Never waits for a send in progress. The descriptor
     // stays valid until Close.
-    void Shutdown();
+    void Shutdown() override;
     // Frees the descriptor; only once no thread receives on it any more.
-    void Close();
+    void Close() override;
 
 private:
     // Sends hold sendLock_; Open and Close take it too, so the descriptor

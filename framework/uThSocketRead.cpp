@@ -27,7 +27,7 @@ void TThSocketRead::Join() {
 
 void TThSocketRead::Execute(std::shared_ptr<TPLTelnet> session) {
     TPLTelnet& s = *session;
-    const int fd = s.socket_.Fd();
+    const int fd = s.socket_->Fd();
     int pass = 0;
     try {
         while (!stop_.load()) {

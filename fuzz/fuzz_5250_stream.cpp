@@ -9,27 +9,28 @@
 #include <cstdlib>
 #include <span>
 
+#include "FuzzInput.h"
+
 #include "uPLTn5250stream.h"
 
 namespace {
 
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
+using fuzz::Check;
 
 // Every record the stream sends: a header announcing the true length.
-void CheckSent(const uint8_t* data, size_t len) {
+FUZZ_UNTRACED void CheckSent(const uint8_t* data, size_t len) {
     Check(len >= T5250RecordHeader::kSize && len <= 0xFFFF);
     Check(static_cast<size_t>(data[0] << 8 | data[1]) == len);
     Check(data[2] == 0x12 && data[3] == 0xA0 && data[6] == 0x04);
 }
 
-void CheckScreen(const TPLTn5250stream& stream) {
+FUZZ_UNTRACED void CheckScreen(const TPLTn5250stream& stream) {
     const TPLTn5250display& d = *stream.Display5250();
     Check(d.Cursor() >= 0 && d.Cursor() < d.CellCount());
     Check(stream.ErrorRow >= 1 && stream.ErrorRow <= 24);
     Check(d.FieldCount() <= TPLTn5250display::kSlots);
-    for (int pos = 0; pos < d.CellCount(); ++pos) {
+    const int cells = d.CellCount();
+    for (int pos = 0; pos < cells; ++pos) {
         const uint8_t slot = d.FieldMap[static_cast<size_t>(pos)];
         Check(slot == 0 || d.Field(slot) != nullptr);
     }
@@ -47,14 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     std::span<const uint8_t> rest(data + 1, size - 1);
     while (!rest.empty()) {
-        size_t end = 0;
-        while (end + 1 < rest.size() && !(rest[end] == 0xFF && rest[end + 1] == 0xEF))
-            ++end;
-        const bool marked = end + 1 < rest.size();
-        const size_t len = marked ? end : rest.size();
-        const size_t half = len / 2;
-        stream.AddData(rest.data(), half);
-        stream.AddData(rest.data() + half, len - half);
+        const auto [record, after] = fuzz::NextRecord(rest);
+        const size_t half = record.size() / 2;
+        stream.AddData(record.data(), half);
+        stream.AddData(record.data() + half, record.size() - half);
         stream.ProcessRecord();
         CheckScreen(stream);
         // The user answers now and then, from whatever the host left.
@@ -62,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             stream.PendingAid = 0xF1;
             stream.SendReply();
         }
-        rest = rest.subspan(marked ? len + 2 : len);
+        rest = after;
     }
     return 0;
 }
