@@ -6,8 +6,8 @@
 #include <QTest>
 
 #include "ContainerWindow.h"
-#include "VelmoraTestSupport.h"
 #include "WindowPlacement.h"
+#include "support/VelmoraTestSupport.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // module's class, and says so, or fails with a message and a non-zero exit.
 #include <QProcess>
 
-#include "VelmoraTestSupport.h"
+#include "support/VelmoraTestSupport.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <QTableWidget>
 #include <QTimer>
 
-#include "FakeDialogs.h"
+#include "control/dialogs/FakeDialogs.h"
 #include "uCodeTableEditor.h"
 
 TEST(CodeTableDialog, EditorOpensWithCaptionAndDefaultTable) {

@@ -7,7 +7,7 @@
 #include <atomic>
 #include <string>
 
-#include "FakeDialogs.h"
+#include "control/dialogs/FakeDialogs.h"
 #include "support/TempDir.h"
 #include "uCodeTableModel.h"
 #include "uTableEntryModel.h"

@@ -7,7 +7,7 @@
 #include <QTest>
 #include <limits>
 
-#include "VelmoraTestSupport.h"
+#include "support/VelmoraTestSupport.h"
 
 namespace {
 

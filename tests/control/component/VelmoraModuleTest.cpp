@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "VelmoraTestSupport.h"
+#include "support/VelmoraTestSupport.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include <string>
 #include <thread>
 
-#include "FakeDialogs.h"
+#include "control/dialogs/FakeDialogs.h"
 #include "engine3270/support/HerculesPeer.h"
 #include "engine3270/support/Stream3270.h"
 #include "hostsim/HostSim.h"

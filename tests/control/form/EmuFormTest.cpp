@@ -24,10 +24,10 @@
 #include <sstream>
 #include <thread>
 
-#include "FakeDialogs.h"
-#include "FakeEngineControl.h"
 #include "PLEngineApi.h"
 #include "Registry.h"
+#include "control/binding/FakeEngineControl.h"
+#include "control/dialogs/FakeDialogs.h"
 #include "hostsim/HostSim.h"
 #include "support/TempDir.h"
 #include "uAbout.h"

@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "FakeDialogs.h"
+#include "control/dialogs/FakeDialogs.h"
 #include "support/TempDir.h"
 #include "uScreenProfiles.h"
 #include "uScreenPropsModel.h"

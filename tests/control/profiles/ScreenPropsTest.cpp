@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <cstdlib>
 
-#include "FakeDialogs.h"
+#include "control/dialogs/FakeDialogs.h"
 #include "support/TempDir.h"
 #include "uScreenGrid.h"
 #include "uScreenProps.h"

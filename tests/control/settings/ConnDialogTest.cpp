@@ -11,7 +11,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "FakeDialogs.h"
+#include "control/dialogs/FakeDialogs.h"
 #include "uCfgConnDlg.h"
 #include "uConnParam.h"
 

@@ -2,7 +2,7 @@
 // Delete and handed to the caller only on OK.
 #include <gtest/gtest.h>
 
-#include "FakeDialogs.h"
+#include "control/dialogs/FakeDialogs.h"
 #include "uConnList.h"
 
 namespace {
