@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "uHostFieldBuilder.h"
 #include "uPLIntfLogg.h"
 #include "uPLTn3270.h"
 
@@ -33,34 +34,19 @@ TFieldAttribute FieldAttribute(uint8_t a) {
     return f;
 }
 
-// Builds the list; positions are 1-based, as the fields'. The fields come
-// from the list's own store (THostFields::NewField), so that a screen costs
-// no allocation once the list has held as many fields.
+// Builds the list; positions are 1-based, as the fields'.
 class TFieldBuilder {
 public:
     TFieldBuilder(const TPLTn3270display& display, THostFields& list)
-        : display_(display), list_(list) {}
+        : display_(display), fields_(list) {}
 
-    void Open(int pos, TFieldAttribute attr) {
-        auto field = list_.NewField();
-        field->Pos = static_cast<int16_t>(pos);
-        field->SetAttr(attr);
-        current_ = field.get();
-        list_.Add(std::move(field));
-    }
+    void Open(int pos, TFieldAttribute attr) { fields_.Open(pos, attr); }
 
     // Ends the current field before cell k; a field with no cells goes.
     void Close(int k) {
-        if (!current_) return;
-        THostBasicField* f = current_;
-        current_ = nullptr;
-        const int len = k - f->Pos;
-        if (len <= 0) {
-            if (!list_.Fields.empty() && list_.Fields.back().get() == f) list_.DropLast();
-            return;
-        }
-        f->Len = static_cast<int16_t>(len);
-        SetText(*f, display_.Chars.data() + (f->Pos - 1), static_cast<size_t>(len));
+        THostBasicField* f = fields_.Close(k);
+        if (!f) return;
+        SetText(*f, display_.Chars.data() + (f->Pos - 1), static_cast<size_t>(f->Len));
         f->Col = static_cast<uint8_t>((f->Pos - 1) % kCols + 1);
         f->Row = static_cast<uint8_t>((f->Pos - 1) / kCols + 1);
         f->Eab = static_cast<char>(display_.Extra[static_cast<size_t>(f->Pos - 1)]);
@@ -68,7 +54,7 @@ public:
 
     // The attributes a continuation on the next row carries.
     TFieldAttribute CurrentAttr() const {
-        if (current_) return current_->GetAttr();
+        if (const THostBasicField* f = fields_.Current()) return f->GetAttr();
         return {attProtected, attNumeric, attNormal, attNonDisplay, attNonModified};
     }
 
@@ -83,8 +69,7 @@ private:
     }
 
     const TPLTn3270display& display_;
-    THostFields& list_;
-    THostBasicField* current_ = nullptr;
+    THostFieldBuilder fields_;
 };
 
 // What the log shows of a field's text: a hidden field's as asterisks.

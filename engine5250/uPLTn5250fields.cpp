@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "uHostFieldBuilder.h"
 #include "uPLIntfLogg.h"
 #include "uPLTn5250.h"
 
@@ -69,7 +70,7 @@ public:
     // screen, or the inside of a window.
     TFieldWalk(const TPLTn5250display& display, THostFields& list, int top, int left, int width,
                int height, bool window)
-        : display_(display), list_(list), cells_(width * height), width_(width), top_(top),
+        : display_(display), fields_(list), cells_(width * height), width_(width), top_(top),
           left_(left), window_(window) {}
 
     void Run() {
@@ -112,17 +113,12 @@ private:
     void Continue(int c) {
         TFieldAttribute attr{attProtected, attNumeric, attNormal, attNonDisplay, attNonModified};
         char eab = 0x20;
-        if (current_) {
-            attr = current_->GetAttr();
-            eab = current_->Eab;
+        if (const THostBasicField* above = fields_.Current()) {
+            attr = above->GetAttr();
+            eab = above->Eab;
         }
         Close(c + 1);
-        auto field = list_.NewField();
-        field->Pos = static_cast<int16_t>(c + 1);
-        field->SetAttr(attr);
-        field->Eab = eab;
-        current_ = field.get();
-        list_.Add(std::move(field));
+        fields_.Open(c + 1, attr, eab);
     }
 
     // The screen cell of a walk cell.
@@ -133,8 +129,6 @@ private:
     bool IsAttributeCell(int c) const { return CharAt(c) == 0x01; }
 
     void Open(int s) {
-        auto field = list_.NewField();
-        field->Pos = static_cast<int16_t>(s + 1);
         TFieldAttribute a{attProtected, attNormal, attDisplay};
         const int cell = CellOf(s);
         if (const TFieldFormatRec* rec =
@@ -145,8 +139,6 @@ private:
         if (eab == kNonDisplay) {
             a.Include(attInvisible);
             a.Include(attNonDisplay);
-        } else {
-            field->Eab = static_cast<char>(eab);
         }
         if (a.Has(attUnProtected)) {
             if (firstInput_ == 0) firstInput_ = s;
@@ -158,23 +150,15 @@ private:
             a.Exclude(attUnProtected);
             a.Include(attProtected);
         }
-        field->SetAttr(a);
-        current_ = field.get();
-        list_.Add(std::move(field));
+        fields_.Open(s + 1, a, eab == kNonDisplay ? 0 : static_cast<char>(eab));
     }
 
-    // k: the 1-based number of the cell after the field.
+    // k: the 1-based number of the cell after the field. A field with no
+    // cells stays in a window's list and goes from the whole screen's.
     void Close(int k) {
-        if (!current_) return;
-        THostBasicField* f = current_;
-        current_ = nullptr;
-        const int len = k - f->Pos;
-        if (len < 0 || (len == 0 && !window_)) {
-            list_.DropLast(); // the current field is the last one added
-            return;
-        }
-        f->Len = static_cast<int16_t>(len);
-        SetText(*f, f->Pos - 1, len);
+        THostBasicField* f = fields_.Close(k, window_ ? 0 : 1);
+        if (!f) return;
+        SetText(*f, f->Pos - 1, f->Len);
         if (window_) {
             f->Col = static_cast<uint8_t>((f->Pos - 1) % width_ + 2);
             f->Row = static_cast<uint8_t>((f->Pos - 1) / width_ + 2);
@@ -201,10 +185,9 @@ private:
     }
 
     const TPLTn5250display& display_;
-    THostFields& list_;
+    THostFieldBuilder fields_;
     int cells_, width_, top_, left_;
     bool window_;
-    THostBasicField* current_ = nullptr;
     int firstInput_ = 0;
 };
 
