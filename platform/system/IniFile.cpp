@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "NoCase.h"
+
 namespace {
 
 // Settings files are a few kilobytes; the bound keeps a wrong path (a log, a
@@ -26,20 +28,6 @@ std::string_view Trim(std::string_view s) {
     while (!s.empty() && IsBlank(s.back()))
         s.remove_suffix(1);
     return s;
-}
-
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Names compare without regard to ASCII case; other bytes of 8-bit text must
-// be equal, as they are never decoded.
-bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-    }
-    return true;
 }
 
 // Values are quoted to keep blanks at their ends; only one matching pair comes off.
@@ -168,9 +156,9 @@ std::string TIniFile::ReadString(std::string_view section, std::string_view key,
     // Only the first section of a name is searched: a later one of the same
     // name is never read, as with the settings files this stands in for.
     for (const Section& s : sections_) {
-        if (!SameText(s.name, section)) continue;
+        if (!EqualNoCase(s.name, section)) continue;
         for (const Entry& e : s.entries) {
-            if (SameText(e.key, key)) return e.value;
+            if (EqualNoCase(e.key, key)) return e.value;
         }
         break;
     }
@@ -184,7 +172,7 @@ int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key, in
 
 bool TIniFile::SectionExists(std::string_view section) const {
     for (const Section& s : sections_) {
-        if (SameText(s.name, section)) return true;
+        if (EqualNoCase(s.name, section)) return true;
     }
     return false;
 }

@@ -10,22 +10,12 @@
 #include <memory>
 #include <string_view>
 
+#include "NoCase.h"
+
 namespace {
 
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-    }
-    return true;
-}
-
 bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
-    return s.size() >= suffix.size() && SameText(s.substr(s.size() - suffix.size()), suffix);
+    return s.size() >= suffix.size() && EqualNoCase(s.substr(s.size() - suffix.size()), suffix);
 }
 
 struct TDirCloser {
@@ -43,7 +33,7 @@ std::string FindNoCase(const std::string& folder, std::string_view name) {
     while (const dirent* entry = ::readdir(dir.get())) {
         const std::string_view candidate = entry->d_name;
         if (candidate == name) return std::string(candidate);
-        if (SameText(candidate, name) && (best.empty() || candidate < best))
+        if (EqualNoCase(candidate, name) && (best.empty() || candidate < best))
             best = std::string(candidate);
     }
     return best;

@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <unordered_set>
 
-namespace {
+#include "NoCase.h"
 
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
+namespace {
 
 bool Printable(unsigned char c) {
     return c >= 0x20 && c < 0x7F;
@@ -258,11 +256,7 @@ void WriteKey(std::string& out, const THiveKey& key, std::string& path) {
 } // namespace
 
 bool HiveSameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-    }
-    return true;
+    return EqualNoCase(a, b);
 }
 
 bool ValidHiveKeyName(std::string_view name) {
