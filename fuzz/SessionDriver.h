@@ -203,7 +203,8 @@ private:
     // The screen as the control fetches it; a stream cut to the buffer
     // reports the whole buffer, and a stream that fits loads whole.
     std::unique_ptr<THostFields> FetchScreen(int32_t size) {
-        std::vector<uint8_t> buffer(static_cast<size_t>(size));
+        std::vector<uint8_t>& buffer = screenBuffer_;
+        if (buffer.size() < static_cast<size_t>(size)) buffer.resize(static_cast<size_t>(size));
         const int32_t n = GetScreen(handle_, buffer.data(), size);
         Check(n >= -1 && n <= size);
         if (n <= 0 || n == size) return nullptr;
@@ -237,6 +238,7 @@ private:
     }
 
     const TEngineTraits& traits_;
+    std::vector<uint8_t> screenBuffer_; // kept from fetch to fetch
     std::unique_ptr<TCaller> caller_;
     int32_t handle_ = -1;
 };
