@@ -154,11 +154,15 @@ long TPLTelnet::SendData(const uint8_t* data, size_t len, const uint8_t* logView
     if (sent < 0 && error != ENOTCONN && !parsingStopped_.load()) {
         const std::string text = LastSendErrorText();
         WriteLog(1, Format("%.4d : ERROR: %s", SessionId, text.c_str()));
-        SetLastErrorText(text);
-        if (EndErrorText().empty()) SetEndErrorText(text);
-        Disconnect();
+        EndWithError(text);
     }
     return sent;
+}
+
+void TPLTelnet::EndWithError(const std::string& text) {
+    SetLastErrorText(text);
+    if (EndErrorText().empty()) SetEndErrorText(text);
+    Disconnect();
 }
 
 std::string TPLTelnet::LastSendErrorText() const {

@@ -163,6 +163,9 @@ private:
     void AddByte(uint8_t b);
     void FlushData();
     void LogRecordError(const std::exception& e);
+    // Ends the connection for an error: the text becomes this thread's last
+    // error and, unless one is kept already, the reason the session ended.
+    void EndWithError(const std::string& text);
     // Called by the reader thread as it leaves.
     void ConnectionEnded();
     // The reader thread's last act on the socket.

@@ -5,36 +5,28 @@
 #include "PLError.h"
 
 namespace {
-// The bit in every byte of a word.
-uint64_t InEveryByte(uint8_t bit) {
-    return bit * 0x0101010101010101ull;
+// Applies op to each of n bytes: to whole machine words first (the byte
+// value spread over every byte of a word), then to the bytes left over.
+template <typename TOp> void ForEachByteWordwise(uint8_t* bytes, size_t n, uint8_t value, TOp op) {
+    const uint64_t spread = value * 0x0101010101010101ull;
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, bytes + i, 8);
+        word = op(word, spread);
+        std::memcpy(bytes + i, &word, 8);
+    }
+    for (; i < n; ++i)
+        bytes[i] = static_cast<uint8_t>(op(bytes[i], value));
 }
 } // namespace
 
 void SetBitInEach(uint8_t* bytes, size_t n, uint8_t bit) {
-    const uint64_t mask = InEveryByte(bit);
-    size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t word;
-        std::memcpy(&word, bytes + i, 8);
-        word |= mask;
-        std::memcpy(bytes + i, &word, 8);
-    }
-    for (; i < n; ++i)
-        bytes[i] |= bit;
+    ForEachByteWordwise(bytes, n, bit, [](uint64_t v, uint64_t b) { return v | b; });
 }
 
 void ClearBitInEach(uint8_t* bytes, size_t n, uint8_t bit) {
-    const uint64_t keep = ~InEveryByte(bit);
-    size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t word;
-        std::memcpy(&word, bytes + i, 8);
-        word &= keep;
-        std::memcpy(bytes + i, &word, 8);
-    }
-    for (; i < n; ++i)
-        bytes[i] = static_cast<uint8_t>(bytes[i] & ~bit);
+    ForEachByteWordwise(bytes, n, bit, [](uint64_t v, uint64_t b) { return v & ~b; });
 }
 
 void FillBytes(uint8_t* bytes, uint8_t value, size_t n) {

@@ -163,9 +163,7 @@ void TPLTelnet::DoSubnegotiation(const uint8_t* data, size_t count) {
         return;
     }
     // Asked again: the host refused the terminal type we named.
-    SetLastErrorText("Invalid Terminal Type or LU Name");
-    SetEndErrorText("Invalid Terminal Type or LU Name");
-    Disconnect();
+    EndWithError("Invalid Terminal Type or LU Name");
 }
 
 void TPLTelnet::AddByte(uint8_t b) {

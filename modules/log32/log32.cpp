@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -129,18 +130,17 @@ std::string StoppedLine(uint64_t limit) {
 // interleaves with another's. The write that takes the day's bytes to the
 // limit is followed by a line saying so, and a full file takes nothing more
 // that day.
-void Write(TLogFile& file, const std::string& text) {
+void Write(TLogFile& file, std::string text) {
     if (text.empty()) return;
     const uint64_t today = BytesToday(file);
     if (today >= kDailyLimit) return;
-    std::string out = text;
     bool atLineStart = text.back() == '\n';
     if (today + text.size() >= kDailyLimit) {
-        if (!atLineStart) out += kLineEnd;
-        out += StoppedLine(kDailyLimit);
+        if (!atLineStart) text += kLineEnd;
+        text += StoppedLine(kDailyLimit);
         atLineStart = true;
     }
-    WriteAll(file.fd, out);
+    WriteAll(file.fd, text);
     file.atLineStart = atLineStart;
 }
 
@@ -251,7 +251,7 @@ LOG32_EXPORT void DumpLog(int32_t handle, uint16_t level, const char* title, uin
         out += title ? title : "";
         out += kLineEnd;
         AppendDump(out, static_cast<const uint8_t*>(data), byteCount, lineWidth, block);
-        Write(*file, out);
+        Write(*file, std::move(out));
     } catch (...) {}
 }
 
@@ -270,7 +270,7 @@ LOG32_EXPORT void MsgLog(int32_t handle, uint16_t level, const char* text) {
             out += *p;
             atLineStart = *p == '\n';
         }
-        Write(*file, out);
+        Write(*file, std::move(out));
     } catch (...) {}
 }
 
