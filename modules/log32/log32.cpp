@@ -9,13 +9,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <utility>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace {
