@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <type_traits>
 #include <unordered_map>
 #include <vector>
@@ -152,15 +154,44 @@ void TPLComApi::TConnectState::EndSession() {
     sessionEnded_ = true;
 }
 
+void TPLComApi::TConnectState::BeginAttempt() {
+    std::lock_guard lock(stateMutex_);
+    attempting_ = true;
+    reports_ = {};
+}
+
+bool TPLComApi::TConnectState::Attempting() const {
+    std::lock_guard lock(stateMutex_);
+    return attempting_;
+}
+
+bool TPLComApi::TConnectState::NoteAttemptEvent(uint8_t event) {
+    std::lock_guard lock(stateMutex_);
+    if (!attempting_) return false;
+    if (event == PL_SESSION_CONNECTED) {
+        reports_.Connected = true;
+    } else if (event == PL_SESSION_CONNECTED_FAIL || event == PL_SESSION_DISCONNECTED) {
+        reports_.Connected = false;
+        reports_.Ended = true;
+    }
+    return true;
+}
+
+TPLComApi::TConnectState::TAttemptReports TPLComApi::TConnectState::EndAttempt() {
+    std::lock_guard lock(stateMutex_);
+    attempting_ = false;
+    return reports_;
+}
+
 // --- TPLComApi ---
 
-TPLComApi::TPLComApi() : id_(LiveBindings().Add(this)) {}
+TPLComApi::TPLComApi() : linkId_(LiveBindings().Add(this)) {}
 
 TPLComApi::~TPLComApi() {
     InputFields.ClearLists();
     ScreenFields.Clear();
     Disconnect();
-    LiveBindings().Remove(id_);
+    LiveBindings().Remove(linkId_);
     // The module stays loaded: its threads may still run.
 }
 
@@ -195,6 +226,10 @@ std::string TPLComApi::WithConnectParams(const char* format) const {
 
 bool TPLComApi::Connected() const {
     return state_.Connected();
+}
+
+bool TPLComApi::Connecting() const {
+    return state_.Attempting();
 }
 
 int32_t TPLComApi::Session() const {
@@ -244,9 +279,10 @@ void TPLComApi::LoadModuleAndBind() {
 }
 
 bool TPLComApi::Connect() {
-    // A session still held from an earlier Connect is closed first, so that
-    // the engine does not keep it open with nobody to report to.
-    if (state_.Session() > 0) Disconnect();
+    // An attempt still under way is given up, and a session still held from
+    // an earlier Connect is closed, so that the engine does not keep it open
+    // with nobody to report to.
+    Disconnect();
     ReleaseModule();
     SetLastError("");
 
@@ -265,14 +301,17 @@ bool TPLComApi::Connect() {
         // An outcome of an earlier session must not end this wait.
         state_.ResetSignal();
         const std::string params = ConnectParams();
-        const int32_t session = entry_.Connect(params.c_str(), id_, &EngineCallback);
+        if (AsyncConnect) {
+            StartAttempt(params);
+            return false;
+        }
+        const int32_t session = entry_.Connect(params.c_str(), linkId_, &EngineCallback);
         if (session <= 0) {
             throw EComApiError(lastErrMsg_.load()
                                    ? ModuleErrorText()
                                    : WithConnectParams("Can't connect with server: %s"));
         }
         state_.SetSession(session);
-        if (AsyncConnect) return false;
 
         const bool signalled = state_.WaitSignal(std::chrono::seconds(std::max(ConnectTimeout, 0)));
         if (!signalled && !state_.Connected())
@@ -292,7 +331,83 @@ bool TPLComApi::Connect() {
     }
 }
 
+void TPLComApi::StartAttempt(const std::string& params) {
+    // The engine's Connect blocks until the host answers or its own time
+    // limit passes; the user-interface thread must not wait for it. The
+    // thread holds copies only: it reaches the binding solely through the
+    // link, and finds nothing there once the attempt was given up.
+    const TEngineEntryPoints entry = entry_;
+    const intptr_t link = linkId_;
+    const std::string unconnected = WithConnectParams("Can't connect with server: %s");
+    state_.BeginAttempt();
+    try {
+        std::thread([entry, params, link, unconnected] {
+            try {
+                const int32_t session = entry.Connect(params.c_str(), link, &EngineCallback);
+                // The failure's text is the calling thread's: read it here.
+                std::string errorText;
+                if (session <= 0) {
+                    const char* text = entry.LastErrMsg ? entry.LastErrMsg() : nullptr;
+                    errorText = entry.LastErrMsg ? std::string(text ? text : "") : unconnected;
+                }
+                bool taken = false;
+                if (auto binding = LiveBindings().Find(link)) {
+                    std::lock_guard lock(binding->linkMutex);
+                    if (binding->api) {
+                        binding->api->AttemptReturned(session, errorText);
+                        taken = true;
+                    }
+                }
+                // Given up while it ran: nobody holds this session; close it.
+                if (!taken && session > 0) entry.Disconnect(session);
+            } catch (...) {
+                // Nothing escapes the thread; the handlers only post.
+            }
+        }).detach();
+    } catch (const std::system_error& e) {
+        state_.EndAttempt();
+        throw EComApiError(e.what());
+    }
+}
+
+void TPLComApi::AttemptReturned(int32_t session, const std::string& errorText) {
+    const TConnectState::TAttemptReports reports = state_.EndAttempt();
+    if (session <= 0) {
+        SetLastErrorIfEmpty(errorText);
+        if (reports.Ended) return; // the engine reported it, and the events fired
+        state_.SetConnected(false);
+        state_.EndSession();
+        OnConnectError(*this);
+        OnDisconnected(*this);
+        return;
+    }
+    state_.SetSession(session); // none when it has closed already
+    // The session counts as open once its handle is in as well, so that the
+    // first screen is fetched with it.
+    if (reports.Connected && state_.Session() > 0) {
+        state_.SetConnected(true);
+        OnConnected(*this);
+    }
+}
+
+void TPLComApi::GiveUpAttempt() {
+    auto link = LiveBindings().Find(linkId_);
+    if (!link) return;
+    {
+        // While the link is held no event or return of the attempt runs.
+        std::lock_guard lock(link->linkMutex);
+        if (!state_.Attempting()) return;
+        state_.EndAttempt();
+        link->api = nullptr;
+    }
+    LiveBindings().Remove(linkId_);
+    linkId_ = LiveBindings().Add(this);
+    state_.SetConnected(false);
+    state_.EndSession();
+}
+
 void TPLComApi::Disconnect() {
+    GiveUpAttempt();
     // Whenever the engine holds a session for this binding, connected or not
     // yet: a session left open would report to nobody.
     const int32_t session = state_.Session();
@@ -310,10 +425,13 @@ bool TPLComApi::DoEvent(uint8_t event) {
     switch (event) {
     case PL_SESSION_CONNECTED:
         SetLastError("");
+        // During an asynchronous attempt the report waits for the handle.
+        if (state_.NoteAttemptEvent(event)) break;
         state_.SetConnected(true);
         OnConnected(*this);
         break;
     case PL_SESSION_CONNECTED_FAIL:
+        state_.NoteAttemptEvent(event);
         if (lastErrMsg_.load())
             SetLastError(ModuleErrorText());
         else
@@ -324,6 +442,7 @@ bool TPLComApi::DoEvent(uint8_t event) {
         OnDisconnected(*this);
         break;
     case PL_SESSION_DISCONNECTED:
+        state_.NoteAttemptEvent(event);
         if (lastErrMsg_.load()) SetLastError(ModuleErrorText());
         state_.SetConnected(false);
         state_.EndSession();

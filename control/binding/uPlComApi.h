@@ -105,13 +105,20 @@ public:
     void SetConnectParams(const std::string& params);
     std::string ConnectParams() const;
 
-    // Opens the session. True only when it waited and the session is open;
-    // with AsyncConnect it returns false after a successful start and the
-    // outcome arrives as OnConnected or OnConnectError. Throws EComApiError.
+    // Opens the session. True only when it waited and the session is open.
+    // With AsyncConnect the module's blocking Connect runs on a thread of its
+    // own: this returns false at once and the outcome arrives as OnConnected
+    // or OnConnectError (and OnDisconnected). Throws EComApiError when the
+    // module cannot be loaded or bound, and in waiting mode when the session
+    // does not open.
     bool Connect();
-    // Closes the session the engine holds for this binding and waits, up to
+    // Gives up an attempt still under way (nothing of it reaches this binding
+    // any more, and a session it opens late is closed at once), then closes
+    // the session the engine holds for this binding and waits, up to
     // kDisconnectWait, until it is reported closed.
     void Disconnect();
+    // An asynchronous attempt has not yet had its outcome.
+    bool Connecting() const;
     // Fetches the current screen into ScreenFields and InputFields.
     void RefreshScreen();
     // Sends InputFields with the attention key; true when the module accepted it.
@@ -153,9 +160,16 @@ public:
 
 private:
     // The connected state, the session handle and the connect event: an
-    // auto-reset signal raised each time the state is set. Any thread.
+    // auto-reset signal raised each time the state is set; and the outcome
+    // of an asynchronous attempt as its events and its return bring it in.
+    // Any thread.
     class TConnectState {
     public:
+        // What an asynchronous attempt brought before its Connect returned.
+        struct TAttemptReports {
+            bool Connected = false; // reported open, and not closed since
+            bool Ended = false;     // a failure or a close was reported (and fired)
+        };
         void SetConnected(bool connected);
         bool Connected() const;
         void ResetSignal();
@@ -170,6 +184,12 @@ private:
         // has not already ended on another thread.
         void SetSession(int32_t session);
         void EndSession();
+        void BeginAttempt();
+        bool Attempting() const;
+        // Notes an event of the attempt under way; false when none is.
+        bool NoteAttemptEvent(uint8_t event);
+        // The attempt is over: what it reported.
+        TAttemptReports EndAttempt();
 
     private:
         mutable std::mutex stateMutex_;
@@ -178,8 +198,16 @@ private:
         bool signalled_ = false;
         int32_t session_ = 0;
         bool sessionEnded_ = false;
+        bool attempting_ = false;
+        TAttemptReports reports_;
     };
 
+    // Starts the module's Connect on a thread of its own.
+    void StartAttempt(const std::string& params);
+    // The attempt's thread, its Connect returned: the handle, or the failure
+    // with the text read on that thread. Runs while the binding's link is held.
+    void AttemptReturned(int32_t session, const std::string& errorText);
+    void GiveUpAttempt();
     void ReleaseModule();
     void LoadModuleAndBind();
     std::string ModuleErrorText() const;
@@ -187,7 +215,10 @@ private:
     void SetLastErrorIfEmpty(const std::string& text);
     std::string WithConnectParams(const char* format) const;
 
-    const intptr_t id_; // the user data the engine hands back
+    // The user data the engine hands back: the link of this binding's
+    // current session, replaced when an attempt is given up so that the
+    // attempt's late events find nothing. User-interface thread.
+    intptr_t linkId_;
     TConnectState state_;
     TModuleHandle moduleHandle_ = nullptr;
     TEngineEntryPoints entry_;

@@ -167,10 +167,14 @@ void TEmuFormLogic::Connect() {
     if (!binding_) binding_ = newBinding_();
     const TConnType* type = FindConnType(connTypes_, currentConn_->ConnType);
     if (!type) throw EConnectAttempt(kInvalidConnectionParameters);
+    const std::string params = ConnectionString(*type, currentConn_->Param, programFolder_);
     binding_->SetModulePath(type->Module);
-    binding_->SetConnectParams(ConnectionString(*type, currentConn_->Param, programFolder_));
+    binding_->SetConnectParams(params);
     binding_->SetEvents(Events());
 
+    // The attempt runs while the window goes on; the message panel says so
+    // until the outcome arrives.
+    ui_.SetPanelText(spError, ConnectingText(params));
     state_ = TEmuFormState::Connecting;
     try {
         binding_->Connect();
@@ -370,6 +374,10 @@ std::string TEmuFormLogic::ConnectionString(const TConnType& type, const std::st
     if (type.Name != "Virtual" || param.find('/') != std::string::npos || programFolder.empty())
         return param;
     return JoinPath(programFolder, param);
+}
+
+std::string TEmuFormLogic::ConnectingText(const std::string& connectionString) {
+    return "Connecting to " + connectionString.substr(0, connectionString.find(';')) + "...";
 }
 
 std::string TEmuFormLogic::CursorText(int address) {

@@ -227,6 +227,9 @@ public:
     // name is looked for in the program's folder.
     static std::string ConnectionString(const TConnType& type, const std::string& param,
                                         const std::string& programFolder);
+    // The status text while a connection is attempted: the host, without the
+    // parameter items that follow it.
+    static std::string ConnectingText(const std::string& connectionString);
     // "row,column", 1-based, of a 0-based cursor address.
     static std::string CursorText(int address);
     // The attention key a keypad button sends: its name from the third

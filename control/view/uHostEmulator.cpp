@@ -208,9 +208,16 @@ void THostEmulator::ReleaseBinding() {
 }
 
 void THostEmulator::SetComApi(TPLComApi* api) {
+    const bool newSession = api && api != comApi_;
     if (api != comApi_) ReleaseBinding();
     comApi_ = api;
     if (!api) return;
+    // A new session starts as a terminal just switched on: a keyboard error
+    // or a wait left from the last one does not hold up its first screen.
+    if (newSession) {
+        SetHostBusy(false);
+        if (Editor().Inhibited()) Editor().SetInputInhibit("");
+    }
     std::weak_ptr<TPostTarget> target = postTarget_;
     api->OnScreenChanged = [target](TPLComApi&) {
         if (auto t = target.lock()) t->Post();

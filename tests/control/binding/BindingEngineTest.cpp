@@ -117,12 +117,10 @@ TEST(BindingEngine, ModulePathOfTheTypeLoadsTheEngineAndAFailedConnectCarriesIts
     GetModulePath("TN5250", path);
     api.SetModulePath(path);
     api.SetConnectParams("127.0.0.1;PORT=" + std::to_string(closed));
-    try {
-        api.Connect();
-        ADD_FAILURE() << "connected to a closed port";
-    } catch (const EComApiError& e) {
-        EXPECT_NE(std::string(e.what()).find("refused"), std::string::npos) << e.what();
-    }
+    // The engine connects on a thread of the binding's; its text, which is
+    // that thread's, arrives with the outcome.
+    EXPECT_FALSE(api.Connect());
+    ASSERT_TRUE(recorder.WaitFor("disconnected"));
     EXPECT_NE(api.ModuleHandle(), nullptr);
     EXPECT_EQ(api.LastError().find("refused") != std::string::npos, true) << api.LastError();
     EXPECT_EQ(recorder.Events(), (TEvents{"connect-error", "disconnected"}));

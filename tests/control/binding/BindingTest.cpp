@@ -52,10 +52,13 @@ class Binding : public ::testing::Test {
 protected:
     explicit Binding(const std::string& module = "FakeEngine") : fake(module) {}
 
-    std::unique_ptr<TPLComApi> MakeApi(const std::string& modulePath) {
+    // A binding in waiting mode, so that Connect returns with the outcome,
+    // unless the test is about the asynchronous one.
+    std::unique_ptr<TPLComApi> MakeApi(const std::string& modulePath, bool async = false) {
         auto api = std::make_unique<TPLComApi>();
         api->SetModulePath(modulePath);
         api->SetConnectParams(kParams);
+        api->AsyncConnect = async;
         recorder.Attach(*api);
         return api;
     }
@@ -89,8 +92,7 @@ TEST_F(Binding, ModuleInAFolderThatIsNotThereIsFoundByItsFileName) {
     // The file name (".dll" read as ".so") goes through the library search,
     // which looks in the program's run path, the modules' folder.
     auto api = MakeApi("/nonexistent-corvalen-folder/FakeEngine.dll");
-    EXPECT_FALSE(api->Connect()) << "an asynchronous Connect returns false";
-    EXPECT_TRUE(api->Connected());
+    EXPECT_TRUE(api->Connect());
     EXPECT_EQ(api->ModuleHandle(), fake.Module()) << "the same module, not another copy";
     EXPECT_EQ(recorder.Events(), TEvents{"connected"});
 }
@@ -163,7 +165,6 @@ TEST_F(Binding, NullLastErrMsgReadsAsAnEmptyText) {
 
 TEST_F(Binding, WaitingConnectReturnsTrueOnceTheSessionIsOpen) {
     auto api = MakeApi(fake.Path());
-    api->AsyncConnect = false;
     fake.SetConnect(4, -1);
     fake.RaiseEventAfter(PL_SESSION_CONNECTED, 100);
     EXPECT_TRUE(api->Connect());
@@ -174,7 +175,6 @@ TEST_F(Binding, WaitingConnectTimesOutAndClosesTheSessionTheEngineHolds) {
     fake.SetConnect(3, -1);
     fake.SetDisconnect(TFakeEngine::kSilent);
     auto api = MakeApi(fake.Path());
-    api->AsyncConnect = false;
     api->ConnectTimeout = 1;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(ConnectError(*api), std::string("Timeout trying to connect with server: ") + kParams);
@@ -186,7 +186,6 @@ TEST_F(Binding, WaitingConnectTimesOutAndClosesTheSessionTheEngineHolds) {
 TEST_F(Binding, WaitingConnectIsNotEndedByTheOutcomeOfTheLastSession) {
     auto api = Connected();
     api->Disconnect();
-    api->AsyncConnect = false;
     fake.SetConnect(2, -1);
     fake.RaiseEventAfter(PL_SESSION_CONNECTED, 200);
     EXPECT_TRUE(api->Connect());
@@ -197,6 +196,81 @@ TEST_F(Binding, ConnectAgainClosesTheSessionStillHeld) {
     api->Connect();
     EXPECT_EQ(fake.DisconnectCalls(), 1);
     EXPECT_TRUE(api->Connected());
+}
+
+// --- connecting off the caller's thread ---
+
+TEST_F(Binding, AsynchronousConnectReturnsWhileTheEngineConnectsAndReportsOnceTheHandleIsIn) {
+    fake.HoldConnect(true);
+    fake.SetConnect(5, PL_SESSION_CONNECTED);
+    auto api = MakeApi(fake.Path(), true);
+    std::atomic<int32_t> sessionWhenReported{-1};
+    api->OnConnected = [&](TPLComApi& sender) { sessionWhenReported = sender.Session(); };
+    EXPECT_FALSE(api->Connect());
+    ASSERT_TRUE(fake.WaitConnectsHeld(1)) << "the engine's Connect runs on another thread";
+    EXPECT_TRUE(api->Connecting());
+    EXPECT_FALSE(api->Connected());
+
+    fake.HoldConnect(false);
+    for (int i = 0; i < 500 && sessionWhenReported < 0; ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(sessionWhenReported, 5) << "the first screen is fetched with the session's handle";
+    EXPECT_TRUE(api->Connected());
+    EXPECT_FALSE(api->Connecting());
+}
+
+TEST_F(Binding, AsynchronousConnectFailureCarriesTheTextOfTheThreadThatConnected) {
+    // The engine's last error text is per thread: read anywhere else, it
+    // would be empty. Reported inside Connect or only returned, the failure
+    // fires its events once.
+    for (int32_t event : {int32_t(PL_SESSION_CONNECTED_FAIL), int32_t(-1)}) {
+        recorder.Clear();
+        fake.SetConnect(-1, event, "Socket error: Connection timed out (110), on API 'connect'");
+        auto api = MakeApi(fake.Path(), true);
+        EXPECT_FALSE(api->Connect());
+        ASSERT_TRUE(recorder.WaitFor("disconnected")) << event;
+        api->Disconnect();
+        EXPECT_EQ(api->LastError(), "Socket error: Connection timed out (110), on API 'connect'");
+        EXPECT_EQ(recorder.Events(), (TEvents{"connect-error", "disconnected"})) << event;
+        EXPECT_FALSE(api->Connected());
+    }
+}
+
+TEST_F(Binding, AttemptGivenUpLeavesNothingBehindAndItsLateSessionIsClosed) {
+    enum TGiveUp { kDisconnect, kFree, kConnectAgain };
+    for (TGiveUp way : {kDisconnect, kFree, kConnectAgain}) {
+        fake.Reset();
+        recorder.Clear();
+        // A new attempt's session closed by the engine must report to nobody;
+        // the stand-in reports a close to its last caller, which here is
+        // the new attempt.
+        if (way == kConnectAgain) fake.SetDisconnect(TFakeEngine::kSilent);
+        fake.HoldConnect(true);
+        auto api = MakeApi(fake.Path(), true);
+        api->Connect();
+        ASSERT_TRUE(fake.WaitConnectsHeld(1));
+        if (way == kDisconnect) api->Disconnect();
+        if (way == kFree) api.reset();
+        if (way == kConnectAgain) {
+            api->Connect();
+            ASSERT_TRUE(fake.WaitConnectsHeld(2));
+        }
+        fake.HoldConnect(false);
+
+        for (int i = 0; i < 500 && fake.DisconnectCalls() == 0; ++i)
+            std::this_thread::sleep_for(10ms);
+        EXPECT_EQ(fake.DisconnectCalls(), 1) << "the session opened late is closed: " << way;
+        if (way == kConnectAgain) {
+            ASSERT_TRUE(recorder.WaitFor("connected"));
+            EXPECT_TRUE(api->Connected());
+        }
+        std::this_thread::sleep_for(50ms);
+        const TEvents expected = way == kConnectAgain ? TEvents{"connected"} : TEvents{};
+        EXPECT_EQ(recorder.Events(), expected) << "nothing of the attempt given up: " << way;
+        if (api) {
+            EXPECT_EQ(api->Connected(), way == kConnectAgain) << way;
+        }
+    }
 }
 
 // --- events ---

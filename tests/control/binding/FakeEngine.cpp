@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -48,6 +49,10 @@ struct TFakeState {
     intptr_t userData = 0;
     TSessionCallback callback = nullptr;
     std::vector<std::thread> later;
+    // Connect blocks while held, as against a host that does not answer.
+    std::condition_variable holdChanged;
+    bool holdConnect = false;
+    int32_t connectsWaiting = 0;
 };
 
 TFakeState& State() {
@@ -97,14 +102,22 @@ extern "C" {
 int32_t Connect(const char*, intptr_t userData, TSessionCallback callback) {
     int32_t result, event;
     {
-        std::lock_guard lock(State().stateMutex);
-        State().userData = userData;
-        State().callback = callback;
-        result = State().connectResult;
-        event = State().connectEvent;
-        tLastError = State().connectError;
+        std::unique_lock lock(State().stateMutex);
+        TFakeState& s = State();
+        ++s.connectsWaiting;
+        s.holdChanged.notify_all();
+        // At most as long as an engine waits for a host, so that a caller
+        // that waits in the call fails its test rather than hangs it.
+        s.holdChanged.wait_for(lock, std::chrono::seconds(10), [&] { return !s.holdConnect; });
+        --s.connectsWaiting;
+        s.userData = userData;
+        s.callback = callback;
+        result = s.connectResult;
+        event = s.connectEvent;
+        tLastError = s.connectError;
     }
-    if (event >= 0) Notify(static_cast<uint8_t>(event));
+    // The outcome goes to this caller, whoever connected meanwhile.
+    if (event >= 0 && callback) callback(userData, static_cast<uint8_t>(event));
     return result;
 }
 
@@ -192,6 +205,8 @@ PL_ENGINE_EXPORT void FakeReset(void) {
     JoinLater();
     std::lock_guard lock(State().stateMutex);
     TFakeState& s = State();
+    s.holdConnect = false;
+    s.holdChanged.notify_all();
     s.connectResult = 1;
     s.connectEvent = PL_SESSION_CONNECTED;
     s.connectError.clear();
@@ -218,6 +233,21 @@ PL_ENGINE_EXPORT void FakeSetConnect(int32_t result, int32_t event, const char* 
     State().connectResult = result;
     State().connectEvent = event;
     State().connectError = errorText ? errorText : "";
+}
+
+// While held, every Connect waits (up to 10 s); releasing lets them all go on.
+PL_ENGINE_EXPORT void FakeHoldConnect(bool hold) {
+    std::lock_guard lock(State().stateMutex);
+    State().holdConnect = hold;
+    State().holdChanged.notify_all();
+}
+
+// Waits up to timeoutMs until n calls of Connect are held; false otherwise.
+PL_ENGINE_EXPORT bool FakeWaitConnectsHeld(int32_t n, int32_t timeoutMs) {
+    std::unique_lock lock(State().stateMutex);
+    TFakeState& s = State();
+    return s.holdChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                  [&] { return s.connectsWaiting >= n; });
 }
 
 PL_ENGINE_EXPORT void FakeSetDisconnect(int32_t mode) {

@@ -30,6 +30,12 @@ public:
     void SetConnect(int32_t result, int32_t event, const char* errorText = "") {
         Fn<void (*)(int32_t, int32_t, const char*)>("FakeSetConnect")(result, event, errorText);
     }
+    // While held, every Connect blocks (up to 10 s), as against a host that
+    // never answers.
+    void HoldConnect(bool hold) { Fn<void (*)(bool)>("FakeHoldConnect")(hold); }
+    bool WaitConnectsHeld(int32_t n, int32_t timeoutMs = 5000) {
+        return Fn<bool (*)(int32_t, int32_t)>("FakeWaitConnectsHeld")(n, timeoutMs);
+    }
     void SetDisconnect(TDisconnectMode mode) { Fn<void (*)(int32_t)>("FakeSetDisconnect")(mode); }
     int32_t DisconnectCalls() { return Fn<int32_t (*)()>("FakeDisconnectCalls")(); }
     bool RaiseEvent(uint8_t event, const char* errorText = "") {

@@ -218,6 +218,41 @@ TEST_F(EmuForm, SessionWithTheStandInEngine) {
     EXPECT_TRUE(WaitForPanel(*form, 0, "OFFLINE"));
 }
 
+TEST_F(EmuForm, TheWindowGoesOnWhileTheEngineConnectsAndClosingItThenLeavesNothing) {
+    SeedFakeConnection();
+    auto form = NewForm();
+    // The engine's Connect blocks as against a host that never answers.
+    fake_.HoldConnect(true);
+    Click(*form, "tbConnect");
+    ASSERT_TRUE(fake_.WaitConnectsHeld(1));
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(10);
+    EXPECT_TRUE(WaitFor([&] { return ticks >= 5; })) << "the event loop runs meanwhile";
+    EXPECT_EQ(Panel(*form, 0), "OFFLINE");
+    EXPECT_EQ(Panel(*form, 4), "Connecting to fake.example...");
+    EXPECT_TRUE(Part<QToolButton>(*form, "tbConnect")->isChecked());
+    EXPECT_FALSE(Part<QToolButton>(*form, "tbConnProp")->isEnabled());
+
+    fake_.HoldConnect(false);
+    ASSERT_TRUE(WaitForPanel(*form, 0, "ONLINE"));
+    EXPECT_EQ(Panel(*form, 4), "");
+    Click(*form, "tbConnect");
+    ASSERT_TRUE(WaitForPanel(*form, 0, "OFFLINE"));
+
+    // The window closes while an attempt runs: the session that opens late
+    // is closed at once, and nothing reaches the form that is gone.
+    fake_.HoldConnect(true);
+    Click(*form, "tbConnect");
+    ASSERT_TRUE(fake_.WaitConnectsHeld(1));
+    const int closes = fake_.DisconnectCalls();
+    form.reset();
+    fake_.HoldConnect(false);
+    EXPECT_TRUE(WaitFor([&] { return fake_.DisconnectCalls() == closes + 1; }));
+    QApplication::processEvents();
+}
+
 // --- what a desktop user expects ---
 
 std::vector<uint8_t> OneInputFieldScreen() {
@@ -349,6 +384,27 @@ TEST_F(EmuFormShown, KeysTypeOnlyPrintableTextAndABurstOfScreenReportsCostsOneFe
     QTest::keyClick(view, Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(fake_.LastSysReq(), "DSPJOB \xe9!");
     view->SetPrompts(nullptr);
+    Click(*form, "tbConnect");
+}
+
+TEST_F(EmuFormShown, ANewSessionTakesKeysWhateverTheKeyboardErrorOfTheLastOne) {
+    SeedFakeConnection();
+    fake_.SetScreen(OneInputFieldScreen());
+    auto form = NewShownForm();
+    THostEmulator* view = OnlineWithOneInputField(*form);
+    ASSERT_NE(view, nullptr);
+    view->SetCursorAddress(0); // a protected cell
+    QTest::keyClicks(view, "x");
+    ASSERT_EQ(view->InhibitReason(), "X-LOCK");
+    Click(*form, "tbConnect");
+    ASSERT_TRUE(WaitForPanel(*form, 0, "OFFLINE"));
+
+    view = OnlineWithOneInputField(*form);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->InhibitReason(), "");
+    EXPECT_EQ(Panel(*form, 1), "");
+    QTest::keyClick(view, Qt::Key_Return);
+    EXPECT_EQ(fake_.LastAid(), "@E");
     Click(*form, "tbConnect");
 }
 
