@@ -57,11 +57,21 @@ bool TEmuEditor::Eligible(const THostBasicField* field) {
     return field && field->GetAttr().Has(attUnProtected) && !field->GetAttr().Has(attByPass);
 }
 
+bool TEmuEditor::ContinuesField(int address) const {
+    if (address <= 0 || address >= kCells || IsAttribute(address) || IsAttribute(address - 1))
+        return false;
+    const int16_t index = IndexAt(address);
+    if (index < 0) return false;
+    if (Col(address) == 0) return cells_.ContinuesRow(Row(address));
+    return IndexAt(address - 1) == index;
+}
+
 bool TEmuEditor::IsFieldStart(int address, int16_t index) const {
     address = TScreenCells::Wrap(address);
     if (index < 0 || IsAttribute(address) || IndexAt(address) != index) return false;
-    // A field that starts in column 1 has no attribute cell in front of it.
-    return Col(address) == 0 || IsAttribute(address - 1) || IndexAt(address - 1) != index;
+    // A field that starts in column 1 has no attribute cell in front of it;
+    // a row that goes on with the field of the row before starts nothing.
+    return !ContinuesField(address);
 }
 
 TEmuEditor::TSpan TEmuEditor::CursorFieldSpan() const {
@@ -77,10 +87,10 @@ TEmuEditor::TSpan TEmuEditor::FieldSpan(int address) const {
     const int16_t index = IndexAt(address);
     if (index < 0 || IsAttribute(address)) return {};
     TSpan span{address, address};
-    // A field's cells lie along one row of the screen and never wrap.
-    while (span.First > 0 && !IsAttribute(span.First - 1) && IndexAt(span.First - 1) == index)
+    // A field never wraps round from the screen's end to its start.
+    while (ContinuesField(span.First))
         --span.First;
-    while (span.Last < kCells - 1 && !IsAttribute(span.Last + 1) && IndexAt(span.Last + 1) == index)
+    while (ContinuesField(span.Last + 1))
         ++span.Last;
     return span;
 }
@@ -150,6 +160,13 @@ void TEmuEditor::MarkModified(THostBasicField& field) {
     field.SetAttr(attr);
 }
 
+void TEmuEditor::CellMoved(int address) {
+    // Only modified fields go back to the host: a row of a field that runs
+    // over several rows is its own entry in the list.
+    if (THostBasicField* field = FieldAt(address)) MarkModified(*field);
+    host_.InvalidateCell(Col(address), Row(address));
+}
+
 bool TEmuEditor::PutChar(uint8_t ch, int col, int row) {
     if (!CanEditCell(col, row, true) || Inhibited()) return false;
     const int address = row * kCols + col;
@@ -173,12 +190,8 @@ bool TEmuEditor::PutChar(uint8_t ch, int col, int row) {
         cells_.SetCode(col, row, ch);
     }
     MarkModified(*field);
-    if (attr.Has(attAutoEnter)) {
-        const int16_t index = cells_.FieldIndex(col, row);
-        if (col + 1 >= kCols || cells_.IsAttribute(col + 1, row) ||
-            cells_.FieldIndex(col + 1, row) != index)
-            DoAidKey("ENTER");
-    }
+    // The field's last cell: the field may go on in the next row.
+    if (attr.Has(attAutoEnter) && !ContinuesField(address + 1)) DoAidKey("ENTER");
     return true;
 }
 
@@ -220,17 +233,15 @@ void TEmuEditor::KeyPress(uint8_t ch) {
         const int typed = cursor_;
         if (insertMode_) InsertShift();
         const int col = Col(typed), row = Row(typed);
-        const int16_t typedIndex = cells_.FieldIndex(col, row);
         if (PutChar(ch, col, row) && !Inhibited()) {
             host_.InvalidateCell(col, row);
-            if (const THostBasicField* field = FieldAt(typed))
-                TypedNextCell(typed, typedIndex, *field);
+            if (const THostBasicField* field = FieldAt(typed)) TypedNextCell(typed, *field);
         }
     }
     host_.PaintCells();
 }
 
-void TEmuEditor::TypedNextCell(int typed, int16_t typedIndex, const THostBasicField& typedField) {
+void TEmuEditor::TypedNextCell(int typed, const THostBasicField& typedField) {
     const int next = typed + 1;
     int col = next % kCols, row = next / kCols;
     if (col > viewport_.RightCol() - 1) {
@@ -238,8 +249,9 @@ void TEmuEditor::TypedNextCell(int typed, int16_t typedIndex, const THostBasicFi
         ++row;
     }
     if (row > viewport_.BottomRow() - 1) row = viewport_.TopRow() - 1;
-    const bool sameField =
-        !cells_.IsAttribute(col, row) && cells_.FieldIndex(col, row) == typedIndex;
+    const TSpan typedSpan = FieldSpan(typed);
+    const int wrapped = row * kCols + col;
+    const bool sameField = wrapped >= typedSpan.First && wrapped <= typedSpan.Last;
     const bool exitRequired = typedField.GetAttr().Has(attFieldExitRequired);
     if (sameField || !exitRequired) CursorAdvance();
 
@@ -254,7 +266,7 @@ void TEmuEditor::TypedNextCell(int typed, int16_t typedIndex, const THostBasicFi
             SetCursorAddress(at + 1);
         return;
     }
-    if (IndexAt(at) == typedIndex && !IsAttribute(at)) return;
+    if (ContinuesField(next)) return;
     if (!nextField) {
         NextField();
     } else if (IsAttribute(at)) {
@@ -283,7 +295,7 @@ void TEmuEditor::InsertShift() {
     }
     for (int a = empty; a > cursor_; --a) {
         cells_.SetCode(Col(a), Row(a), cells_.Code(Col(a - 1), Row(a - 1)));
-        host_.InvalidateCell(Col(a), Row(a));
+        CellMoved(a);
     }
     host_.PaintCells();
 }
@@ -298,10 +310,10 @@ void TEmuEditor::DeleteChar(int col, int row) {
     const TSpan span = FieldSpan(address);
     for (int a = address; a < span.Last; ++a) {
         cells_.SetCode(Col(a), Row(a), cells_.Code(Col(a + 1), Row(a + 1)));
-        host_.InvalidateCell(Col(a), Row(a));
+        CellMoved(a);
     }
     cells_.SetCode(Col(span.Last), Row(span.Last), 0);
-    host_.InvalidateCell(Col(span.Last), Row(span.Last));
+    CellMoved(span.Last);
     host_.PaintCells();
 }
 
@@ -340,24 +352,24 @@ void TEmuEditor::NextLine() {
         if (k > 0 && a == cursor_) return;
         const THostBasicField* field = FieldAt(a);
         if (!Eligible(field)) continue;
-        // To the field's first data cell, found through the cells.
-        int first = IsAttribute(a) ? a + 1 : a;
-        const TSpan span = FieldSpan(first);
-        if (span.First >= 0) first = span.First;
-        MoveCursor(first, true);
+        // Scanning from a row's start, the first input cell found is the
+        // first data cell of a field, or of the row's piece of a field that
+        // runs over several rows; or the attribute cell in front of one.
+        MoveCursor(IsAttribute(a) ? a + 1 : a, true);
         return;
     }
 }
 
 void TEmuEditor::EraseToEndOfField() {
     const int start = cursor_;
-    const int16_t index = IndexAt(start);
+    const TSpan field = FieldSpan(start);
     for (int n = 0; n < kCells; ++n) {
         const int a = cursor_;
-        // Erasing begun in a field stays in it. Begun outside any field, it
-        // refuses cell after cell (the first refusal locks) up to the next
-        // attribute cell, where the field move that follows starts.
-        if (IsAttribute(a) || (index >= 0 && IndexAt(a) != index)) break;
+        // Erasing begun in a field stays in it, over all of its rows. Begun
+        // outside any field, it refuses cell after cell (the first refusal
+        // locks) up to the next attribute cell, where the field move that
+        // follows starts.
+        if (IsAttribute(a) || (field.First >= 0 && (a < field.First || a > field.Last))) break;
         PutChar(' ', Col(a), Row(a));
         host_.InvalidateCell(Col(a), Row(a));
         CursorAdvance();

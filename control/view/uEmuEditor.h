@@ -106,11 +106,16 @@ private:
     int Row(int address) const { return address / TScreenCells::kCols; }
     int16_t IndexAt(int address) const;
     bool IsAttribute(int address) const;
+    // Whether the cell is a data cell of the same field as the cell before
+    // it: the same entry along a row, or a row that continues the field of
+    // the row before.
+    bool ContinuesField(int address) const;
     // Whether the address is the first data cell of an input field that a
     // field movement from the cursor may land on.
     bool IsFieldStart(int address, int16_t index) const;
-    // The cells of the field that holds the address: first and last data
-    // cells, both -1 when the address is in no field's data.
+    // The cells of the field that holds the address, a field that runs over
+    // several rows taken whole: first and last data cells, both -1 when the
+    // address is in no field's data.
     struct TSpan {
         int First = -1, Last = -1;
     };
@@ -118,8 +123,11 @@ private:
     // The cells of the field the cursor is in or, on an attribute cell, starts.
     TSpan CursorFieldSpan() const;
     void MarkModified(THostBasicField& field);
+    // A cell whose text an edit moved: its field (the row of a field that
+    // runs over several rows) is modified.
+    void CellMoved(int address);
     void EraseToEndOfField();
-    void TypedNextCell(int typed, int16_t typedIndex, const THostBasicField& typedField);
+    void TypedNextCell(int typed, const THostBasicField& typedField);
 
     TScreenCells& cells_;
     const THostViewport& viewport_;

@@ -64,6 +64,11 @@ bool IsEditField(const THostBasicField& field) {
     return a.Has(attUnProtected) && !a.Has(attByPass);
 }
 
+bool HidesText(const THostBasicField& field) {
+    const TFieldAttribute a = field.GetAttr();
+    return a.Has(attInvisible) || a.Has(attNonDisplay);
+}
+
 TCellStyle GetCellStyle(const TPleStyleDetail& style, const THostBasicField* field,
                         bool isAttribute) {
     TCellStyle s;
@@ -74,7 +79,7 @@ TCellStyle GetCellStyle(const TPleStyleDetail& style, const THostBasicField* fie
     const bool unprotected = a.Has(attUnProtected);
     const THostBasicColors& basic = style.BasicColors;
     if (IsEditField(*field)) s.BackColor = style.EditBackColor;
-    const bool hidden = a.Has(attInvisible) || a.Has(attNonDisplay);
+    const bool hidden = HidesText(*field);
     if (hidden) {
         s.ForeColor = s.BackColor;
     } else if (a.Has(attHigh)) {
@@ -219,7 +224,16 @@ bool DragStarted(const TMetrics& m, int pressX, int pressY, int x, int y) {
     return std::abs(x - pressX) > m.ColWidth / 2 || std::abs(y - pressY) > m.RowHeight / 2;
 }
 
-std::string SelectionText(const TScreenCells& cells, const TSelection& sel) {
+char ShownChar(const TScreenCells& cells, const THostFields* fields, int col, int row) {
+    const uint8_t code = cells.Code(col, row);
+    if (code < 32) return ' ';
+    // A typed password or the host's hidden text never leaves the screen.
+    const THostBasicField* field = fields ? fields->GetField(cells.FieldIndex(col, row)) : nullptr;
+    return field && HidesText(*field) ? ' ' : static_cast<char>(code);
+}
+
+std::string SelectionText(const TScreenCells& cells, const THostFields* fields,
+                          const TSelection& sel) {
     auto clampCol = [](int c) { return std::clamp(c, 0, kCols - 1); };
     auto clampRow = [](int r) { return std::clamp(r, 0, kRows - 1); };
     const int c0 = clampCol(std::min(sel.Anchor.Col, sel.Current.Col));
@@ -228,10 +242,8 @@ std::string SelectionText(const TScreenCells& cells, const TSelection& sel) {
     const int r1 = clampRow(std::max(sel.Anchor.Row, sel.Current.Row));
     std::string text;
     for (int r = r0; r <= r1; ++r) {
-        for (int c = c0; c <= c1; ++c) {
-            const uint8_t code = cells.Code(c, r);
-            text += code >= 32 ? static_cast<char>(code) : ' ';
-        }
+        for (int c = c0; c <= c1; ++c)
+            text += ShownChar(cells, fields, c, r);
         text += "\r\n";
     }
     return text;

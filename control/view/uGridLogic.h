@@ -57,6 +57,9 @@ TCellStyle GetCellStyle(const TPleStyleDetail& style, const THostBasicField* fie
 
 // A field with an input border: unprotected and not bypass.
 bool IsEditField(const THostBasicField& field);
+// A field whose text is hidden (invisible or non-display): painted in its
+// background colour, copied and printed as blanks.
+bool HidesText(const THostBasicField& field);
 
 // The cells still to be painted, kept as the first and the last cell in
 // reading order so that every cell added lies between them.
@@ -140,8 +143,12 @@ struct TSelection {
 TRect SelectionFrame(const THostViewport& viewport, const TMetrics& m, const TSelection& sel);
 // A drag starts once the pointer is more than half a cell from the press.
 bool DragStarted(const TMetrics& m, int pressX, int pressY, int x, int y);
-// The selected text: every row ends with CR LF, codes below 32 are blanks.
-std::string SelectionText(const TScreenCells& cells, const TSelection& sel);
+// The character a cell gives to copied and printed text: its code, or a
+// blank for a code below 32 and for a cell whose field hides its text.
+char ShownChar(const TScreenCells& cells, const THostFields* fields, int col, int row);
+// The selected text: every row ends with CR LF, each cell as ShownChar.
+std::string SelectionText(const TScreenCells& cells, const THostFields* fields,
+                          const TSelection& sel);
 
 // Fitting cells to the free area; ViewCols and ViewRows are the figures
 // that are divided by after adding 1. Never below 1 pixel.

@@ -4,6 +4,7 @@ void TScreenCells::Reset() {
     codes_.fill(0);
     fields_.fill(-1);
     attribute_.fill(false);
+    continues_.fill(false);
 }
 
 void TScreenCells::Load(const THostFields& fields) {
@@ -37,6 +38,16 @@ void TScreenCells::Load(const THostFields& fields) {
                 SetCode(c, row, static_cast<uint8_t>(field->Data[static_cast<size_t>(j)]));
         }
     }
+    // A field that truly starts in column 1 has its attribute in the last
+    // cell of the row before, which no field then holds; a row whose first
+    // cell follows a field's cell with nothing between goes on with it.
+    // Different attributes make it a field of its own all the same.
+    for (int row = 1; row < kRows; ++row) {
+        const THostBasicField* above = fields.GetField(FieldIndex(kCols - 1, row - 1));
+        const THostBasicField* first = fields.GetField(FieldIndex(0, row));
+        continues_[row] = above && first && above != first && !IsAttribute(kCols - 1, row - 1) &&
+                          !IsAttribute(0, row) && above->GetAttr() == first->GetAttr();
+    }
 }
 
 uint8_t TScreenCells::Code(int col, int row) const {
@@ -47,6 +58,10 @@ uint8_t TScreenCells::Code(int col, int row) const {
 
 bool TScreenCells::IsAttribute(int col, int row) const {
     return InScreen(col, row) && attribute_[Index(col, row)];
+}
+
+bool TScreenCells::ContinuesRow(int row) const {
+    return row >= 0 && row < kRows && continues_[static_cast<size_t>(row)];
 }
 
 int16_t TScreenCells::FieldIndex(int col, int row) const {

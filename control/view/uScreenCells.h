@@ -27,12 +27,19 @@ public:
     void Reset();
     // The cells of a screen's field list: each field's data cells along its
     // row, the attribute cell in front of it, everything clipped to the
-    // screen. A data byte 0x01 is a character, never an attribute cell.
+    // screen, and which rows continue a field. A data byte 0x01 is a
+    // character, never an attribute cell.
     void Load(const THostFields& fields);
 
     // Cell code: 0 empty, else the character (attribute cells read as 1).
     uint8_t Code(int col, int row) const;
     bool IsAttribute(int col, int row) const;
+    // Whether the row's first cell goes on with the field that holds the
+    // last cell of the row before (as loaded): the host hands a field that
+    // runs over several rows as one entry per row, each with the same
+    // attributes and no attribute cell between them. The screen's first
+    // row continues nothing.
+    bool ContinuesRow(int row) const;
     // Index of the cell's field, -1 for none (and for a cell off the screen).
     int16_t FieldIndex(int col, int row) const;
 
@@ -46,4 +53,5 @@ private:
     std::array<uint8_t, kCells> codes_{};
     std::array<int16_t, kCells> fields_{};
     std::array<bool, kCells> attribute_{};
+    std::array<bool, kRows> continues_{};
 };

@@ -213,8 +213,8 @@ void TScreenGrid::DrawSelection() {
     impl_->selRect = frame;
 }
 
-std::string TScreenGrid::SelectionText() const {
-    return GridLogic::SelectionText(Cells, impl_->sel);
+std::string TScreenGrid::SelectionText() {
+    return GridLogic::SelectionText(Cells, GetFields(), impl_->sel);
 }
 
 void TScreenGrid::CopySelection() {
@@ -514,12 +514,13 @@ void TScreenGrid::PrintScreen(QPrinter& printer) {
     font.setBold(true);
     p.setFont(font);
     p.setPen(Qt::black);
+    const THostFields* fields = GetFields();
     for (int row = 0; row < TScreenCells::kRows; ++row) {
         for (int col = 0; col < TScreenCells::kCols; ++col) {
-            const uint8_t code = Cells.Code(col, row);
-            if (code <= 31) continue;
+            const char ch = GridLogic::ShownChar(Cells, fields, col, row);
+            if (ch == ' ') continue;
             p.drawText(ToQRect(GridLogic::PrintCellRect(layout, col, row)),
-                       Qt::AlignLeft | Qt::AlignTop, QString(QChar(code)));
+                       Qt::AlignLeft | Qt::AlignTop, QString(QChar(static_cast<uint8_t>(ch))));
         }
     }
     p.setBrush(Qt::NoBrush);

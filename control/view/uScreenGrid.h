@@ -62,7 +62,8 @@ public:
 
     void ClearSelection();
     // The selection as text, CR LF after every row; cell (0, 0) when none.
-    std::string SelectionText() const;
+    // A hidden field's cells give blanks, as they are painted.
+    std::string SelectionText();
     void CopySelection();
     virtual void PasteText() {}
     // Prints every cell of the screen on the printer (tests print to PDF).

@@ -84,6 +84,20 @@ protected:
             editor.KeyPress(static_cast<uint8_t>(c));
     }
     THostBasicField& Field(int i) { return *host.Fields.GetField(i); }
+    // Local function keys, each from an address (-1: where the cursor is),
+    // with the cursor's address after it.
+    struct TMove {
+        int From;
+        const char* Key;
+        int To;
+    };
+    void Moves(std::initializer_list<TMove> moves) {
+        for (const auto& m : moves) {
+            if (m.From >= 0) editor.SetCursorAddress(m.From);
+            editor.LocalFunction(m.Key);
+            EXPECT_EQ(editor.CursorAddress(), m.To) << m.Key << " from " << m.From;
+        }
+    }
     void TearDown() override { host.Inputs.ClearLists(); }
 };
 
@@ -148,6 +162,19 @@ TEST_F(EmuEditorTest, AutoEnterSendsEnterWithTheLastCharacterInTheField) {
     EXPECT_EQ(host.DataAtAid[0], "abc");
     EXPECT_TRUE(Field(0).GetAttr().Has(attModified));
     EXPECT_FALSE(Field(0).GetAttr().Has(attNonModified));
+
+    // A field over two rows ends on the second.
+    host.Inputs.ClearLists();
+    host.Fields.Clear();
+    cells.Reset();
+    host.Aids.clear();
+    Screen({{7, 79, 2, {attUnProtected, attAutoEnter}, ""},
+            {8, 1, 2, {attUnProtected, attAutoEnter}, ""}});
+    editor.SetCursorAddress(At(7, 79));
+    Type("abc");
+    EXPECT_TRUE(host.Aids.empty());
+    Type("d");
+    EXPECT_EQ(host.Aids, std::vector<std::string>{"ENTER"});
 }
 
 TEST_F(EmuEditorTest, LastCellOfAFieldMovesTheCursorByTheHostsRules) {
@@ -186,9 +213,10 @@ TEST_F(EmuEditorTest, InsertIntoAFullFieldLocksAndChangesNothing) {
 }
 
 TEST_F(EmuEditorTest, InsertShiftsOnlyInsideTheField) {
-    // Both the first and the second field touch with no attribute cell
-    // between them (row end, then a field in column 1).
-    Screen({{2, 77, 4, kInput, "abcd"}, {3, 1, 5, kInput, ""}});
+    // The first and the second field touch with no attribute cell between
+    // them (row end, then a field in column 1 that is not the first one
+    // continued: its attributes differ).
+    Screen({{2, 77, 4, kInput, "abcd"}, {3, 1, 5, {attUnProtected, attNumeric}, ""}});
     editor.SetInsertMode(true);
     editor.SetCursorAddress(At(2, 78));
     Type("X");
@@ -220,7 +248,7 @@ TEST_F(EmuEditorTest, BackspaceDeletesInsideTheFieldAndLocksAtItsStart) {
 }
 
 TEST_F(EmuEditorTest, DeleteNeverPullsTextFromTheNextField) {
-    Screen({{2, 77, 4, kInput, "abcd"}, {3, 1, 5, kInput, "vwxyz"}});
+    Screen({{2, 77, 4, kInput, "abcd"}, {3, 1, 5, {attUnProtected, attMonoCase}, "vwxyz"}});
     editor.SetCursorAddress(At(2, 77));
     editor.LocalFunction("DELETECHAR");
     EXPECT_EQ(Text(2, 77, 4), std::string("bcd") + '\0');
@@ -368,23 +396,89 @@ TEST_F(EmuEditorTest, LeftArrowAtColumnZeroGoesToTheRowsLastColumn) {
 
 TEST_F(EmuEditorTest, FieldMovesReachAnInputFieldInColumnOne) {
     Screen({{2, 10, 5, kInput, ""}, {3, 1, 5, kInput, ""}, {5, 10, 5, kInput, ""}});
-    editor.SetCursorAddress(At(2, 10));
-    editor.LocalFunction("NEXTFIELD");
-    EXPECT_EQ(editor.CursorAddress(), At(3, 1));
-    editor.LocalFunction("NEXTFIELD");
-    EXPECT_EQ(editor.CursorAddress(), At(5, 10));
-    editor.LocalFunction("HOME");
-    EXPECT_EQ(editor.CursorAddress(), At(3, 1));
-    editor.SetCursorAddress(At(2, 12));
+    Moves({{At(2, 10), "NEXTFIELD", At(3, 1)},
+           {-1, "NEXTFIELD", At(5, 10)},
+           {-1, "HOME", At(3, 1)},
+           {At(2, 12), "FIELD+", At(3, 1)},
+           {At(5, 10), "PRIORFIELD", At(3, 1)},
+           {At(24, 80), "NEXTFIELD", At(2, 10)}}); // round the end of the screen
+}
+
+// The engines hand a field that runs over several rows as one entry per
+// row, with no attribute cell between the rows; a field that truly starts in
+// column 1 has its attribute cell at the end of the row before.
+class ContinuedFieldTest : public EmuEditorTest {
+protected:
+    void SetUp() override {
+        Screen({{1, 2, 24, kLabel, "Command"},
+                {1, 27, 54, kInput, "first row"},
+                {2, 1, 80, kInput, "second row"},
+                {3, 1, 79, kInput, "third row"}, // its attribute cell: row 3, column 80
+                {4, 1, 10, kInput, ""},
+                {6, 10, 5, kInput, ""}});
+    }
+};
+
+TEST_F(ContinuedFieldTest, FieldKeysTreatTheRowsOfAContinuedFieldAsOneField) {
+    Moves({{At(1, 27), "NEXTFIELD", At(4, 1)},
+           {-1, "NEXTFIELD", At(6, 10)},
+           {-1, "NEXTFIELD", At(1, 27)},
+           {At(6, 10), "PRIORFIELD", At(4, 1)},
+           {-1, "HOME", At(1, 27)},
+           {At(3, 5), "PRIORFIELD", At(1, 27)}, // inside the field: to its first cell
+           {At(1, 27), "END", At(3, 79)},
+           {At(2, 1), "NEXTLINE", At(3, 1)}}); // the next row's piece of the field
+
+    // FIELD+ and FIELD- blank the rest of the whole field.
+    editor.SetCursorAddress(At(2, 3));
     editor.LocalFunction("FIELD+");
-    EXPECT_EQ(editor.CursorAddress(), At(3, 1));
-    editor.SetCursorAddress(At(5, 10));
-    editor.LocalFunction("PRIORFIELD");
-    EXPECT_EQ(editor.CursorAddress(), At(3, 1));
-    // Wrapping round the end of the screen.
-    editor.SetCursorAddress(At(24, 80));
-    editor.LocalFunction("NEXTFIELD");
-    EXPECT_EQ(editor.CursorAddress(), At(2, 10));
+    editor.KeyPress('+');
+    EXPECT_EQ(editor.CursorAddress(), At(4, 1));
+    EXPECT_EQ(Text(2, 1, 4), "se  ");
+    EXPECT_EQ(Text(3, 1, 9), "         ");
+    EXPECT_EQ(Text(1, 27, 5), "first");
+    editor.SetCursorAddress(At(1, 30));
+    editor.LocalFunction("FIELD-");
+    editor.KeyPress('-');
+    EXPECT_EQ(Text(1, 27, 5), "fir  ");
+    EXPECT_EQ(Text(2, 1, 2), "  ");
+    EXPECT_EQ(editor.CursorAddress(), At(6, 10)); // from the field's first cell, back
+
+    editor.SetCursorAddress(At(2, 40));
+    editor.LocalFunction("ERASE FIELD");
+    EXPECT_EQ(Text(1, 27, 3), "   ");
+    EXPECT_EQ(editor.CursorAddress(), At(4, 1));
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_TRUE(Field(i).GetAttr().Has(attModified)) << i;
+    EXPECT_FALSE(Field(4).GetAttr().Has(attModified));
+    EXPECT_FALSE(editor.Inhibited());
+}
+
+TEST_F(ContinuedFieldTest, InsertAndDeleteShiftThroughTheRowsAndMarkEachRowModified) {
+    editor.SetCursorAddress(At(1, 36));
+    Type(std::string(44, '.') + "z"); // to the end of the first row
+    EXPECT_EQ(editor.CursorAddress(), At(2, 1));
+    EXPECT_FALSE(Field(2).GetAttr().Has(attModified));
+
+    editor.SetInsertMode(true);
+    editor.SetCursorAddress(At(1, 80));
+    Type("X");
+    EXPECT_FALSE(editor.Inhibited());
+    EXPECT_EQ(Text(1, 79, 2), ".X");
+    EXPECT_EQ(Text(2, 1, 11), "zsecond row");
+    EXPECT_TRUE(Field(2).GetAttr().Has(attModified));
+    EXPECT_FALSE(Field(3).GetAttr().Has(attModified));
+
+    editor.SetInsertMode(false);
+    editor.SetCursorAddress(At(1, 80));
+    editor.LocalFunction("DELETECHAR");
+    EXPECT_EQ(Text(1, 80, 1), "z");
+    EXPECT_EQ(Text(2, 1, 10), "second row");
+    EXPECT_EQ(Text(2, 80, 1), "t");
+    EXPECT_EQ(Text(3, 1, 8), "hird row");
+    EXPECT_TRUE(Field(3).GetAttr().Has(attModified));
+    EXPECT_TRUE(cells.IsAttribute(79, 2)); // the field ends before it
+    EXPECT_FALSE(Field(4).GetAttr().Has(attModified));
 }
 
 TEST_F(EmuEditorTest, AddressesFromOutsideLandOnTheScreen) {

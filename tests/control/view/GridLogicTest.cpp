@@ -297,17 +297,43 @@ TEST(CellStyle, AttributeCellAndNoFieldLookLikeTheScreen) {
 }
 
 TEST(Selection, CopyEndsEveryRowWithCrLfAndBlanksControlCodes) {
-    auto cells = Loaded(MakeFields({{1, 2, 4, std::string("A\x02") + "C"}, {2, 2, 2, "XY"}}));
+    const auto fields = MakeFields({{1, 2, 4, std::string("A\x02") + "C"}, {2, 2, 2, "XY"}});
+    auto cells = Loaded(fields);
     TSelection sel{{3, 1}, {0, 0}};
-    EXPECT_EQ(SelectionText(cells, sel), " A C\r\n XY \r\n");
+    EXPECT_EQ(SelectionText(cells, &fields, sel), " A C\r\n XY \r\n");
 }
 
 TEST(Selection, NoSelectionCopiesCellZeroAndCornersOffScreenAreClamped) {
     TScreenCells cells;
     cells.SetCode(0, 0, 'Q');
-    EXPECT_EQ(SelectionText(cells, {}), "Q\r\n");
-    EXPECT_EQ(SelectionText(cells, {{-5, -5}, {0, 0}}), "Q\r\n");
-    EXPECT_EQ(SelectionText(cells, {{79, 23}, {500, 500}}), " \r\n");
+    EXPECT_EQ(SelectionText(cells, nullptr, {}), "Q\r\n");
+    EXPECT_EQ(SelectionText(cells, nullptr, {{-5, -5}, {0, 0}}), "Q\r\n");
+    EXPECT_EQ(SelectionText(cells, nullptr, {{79, 23}, {500, 500}}), " \r\n");
+}
+
+TEST(Selection, CopyAndPrintGiveBlanksWhereThePictureHidesAField) {
+    const auto fields = MakeFields({{1, 2, 6, "User:", {attProtected, attNormal}},
+                                    {1, 9, 8, "secret", {attUnProtected, attNonDisplay}},
+                                    {2, 2, 6, "hidden", {attProtected, attInvisible}, 0x10}});
+    auto cells = Loaded(fields);
+    cells.SetCode(14, 0, 'x'); // typed into the hidden input field
+    EXPECT_EQ(SelectionText(cells, &fields, {{0, 0}, {16, 1}}),
+              " User:  " + std::string(9, ' ') + "\r\n" + std::string(17, ' ') + "\r\n");
+    TPleStyleDetail style;
+    style.ApplyPreset(pleWindows);
+    for (int row = 0; row < 2; ++row) {
+        for (int col = 0; col <= 16; ++col) {
+            const THostBasicField* field = fields.GetField(cells.FieldIndex(col, row));
+            if (!field || cells.Code(col, row) < 32) continue;
+            // Printed and copied as the picture paints it.
+            const auto look = GetCellStyle(style, field, false);
+            EXPECT_EQ(ShownChar(cells, &fields, col, row) == ' ',
+                      look.ForeColor == look.BackColor || cells.Code(col, row) == ' ')
+                << col << "," << row;
+        }
+    }
+    EXPECT_EQ(ShownChar(cells, &fields, 1, 0), 'U');
+    EXPECT_EQ(ShownChar(cells, &fields, 8, 0), ' ');
 }
 
 TEST(Selection, FrameIsEmptyForNoneAndCoversBothCorners) {
