@@ -77,6 +77,21 @@ std::string AidName3270(uint8_t aid) {
     }
 }
 
+// This host speaks plain TN3270 only. It opens with DO TN3270E, as hosts
+// that serve both kinds of client do, and when the client agrees it takes
+// the request back with DONT, which the client acknowledges with WONT;
+// otherwise the client would read every record as one with a TN3270E
+// header. False on any other answer or none.
+bool KeepPlainTn3270(TSimConnection& conn) {
+    using namespace telnet;
+    using TAnswer = std::array<uint8_t, 2>;
+    TAnswer answer{};
+    if (!conn.AskOption(DO, OPT_TN3270E, answer)) return false;
+    if (answer == TAnswer{WONT, OPT_TN3270E}) return true;
+    return answer == TAnswer{WILL, OPT_TN3270E} && conn.AskOption(DONT, OPT_TN3270E, answer) &&
+           answer == TAnswer{WONT, OPT_TN3270E};
+}
+
 } // namespace
 
 Bytes LogonScreen3270() {
@@ -102,8 +117,7 @@ Bytes ReadyScreen3270() {
 
 bool ServeDemo3270(TSimConnection& conn, const std::function<bool()>& stopping,
                    const std::function<void(const std::string&)>& log) {
-    std::array<uint8_t, 2> answer{};
-    if (!conn.AskOption(telnet::DO, telnet::OPT_TN3270E, answer) || !conn.Negotiate()) {
+    if (!KeepPlainTn3270(conn) || !conn.Negotiate()) {
         log("the client did not complete the negotiation");
         return false;
     }

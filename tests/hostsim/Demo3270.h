@@ -22,11 +22,13 @@ Bytes LogonScreen3270();
 // 22 column 7 that holds the cursor; the keyboard restored.
 Bytes ReadyScreen3270();
 
-// Serves one client of a TN3270 host simulator: asks for TN3270E (which the
-// terminal refuses), negotiates, shows the log-on screen and answers each
-// record the client sends. Returns when the client goes away or `stopping`
-// says so (asked at least every 200 ms); `log` receives one line per event.
-// False when the negotiation failed.
+// Serves one client of a TN3270 host simulator in plain TN3270: asks for
+// TN3270E and takes the request back when the client agrees, negotiates,
+// shows the log-on screen and answers each record the client sends. Returns
+// when the client goes away or `stopping` says so (asked at least every
+// 200 ms); `log` receives one line per event. False when the negotiation
+// failed. Each call serves its own client with its own state, so calls for
+// several clients may run at once.
 bool ServeDemo3270(TSimConnection& conn, const std::function<bool()>& stopping,
                    const std::function<void(const std::string&)>& log);
 

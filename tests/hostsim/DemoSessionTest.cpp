@@ -15,6 +15,7 @@
 #include "Demo3270.h"
 #include "DemoSession.h"
 #include "HostSim.h"
+#include "SimServer.h"
 #include "support/EngineCallbacks.h"
 #include "support/EngineModule.h"
 #include "uPlBasFld.h"
@@ -302,6 +303,65 @@ TEST_F(DemoSession, EndsWhenAskedToWhileTheClientStays) {
     ASSERT_TRUE(events_.WaitFor(kScreenChanged));
     stop_ = true;
     EXPECT_TRUE(WaitFinished(2s));
+}
+
+// --- several clients of one demo host ---
+
+// A session of the real 3270 module, disconnected when it goes.
+struct TClient3270 {
+    explicit TClient3270(uint16_t port) {
+        handle = Engine3270().Connect(("127.0.0.1;PORT=" + std::to_string(port)).c_str(),
+                                      events.UserData(), &TEventLog::Callback);
+    }
+    ~TClient3270() { Disconnect(); }
+    void Disconnect() {
+        if (handle > 0) Engine3270().Disconnect(handle);
+        handle = -1;
+    }
+    THostFields Shown() { return Screen(Engine3270(), handle); }
+    // Sends the attention key and waits until the host's answer frees the keyboard.
+    bool Press(const char* aid) {
+        THostFields input = Typed(Shown(), {3, 16}, "DEMO");
+        return Send(Engine3270(), handle, aid, input) == 0 &&
+               events.WaitFor(kKeyboardUnlocked, ++unlocked);
+    }
+    TEventLog events;
+    int32_t handle = -1;
+    int unlocked = 1;
+};
+
+bool WaitServing(const TSimServer& server, size_t clients) {
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (server.Serving() != clients && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
+    return server.Serving() == clients;
+}
+
+TEST(DemoServer, EveryClientHasASessionOfItsOwnThatOutlivesTheOthers) {
+    THostSim host(TProtocol::TN3270);
+    TSimServer server(host, ServeDemo3270, [](const std::string&) {});
+    TClient3270 first(host.Port()), second(host.Port());
+    ASSERT_GT(first.handle, 0) << Engine3270().LastErrMsg();
+    ASSERT_GT(second.handle, 0) << Engine3270().LastErrMsg();
+    // Both are connected before either is served to the end.
+    ASSERT_TRUE(first.events.WaitFor(kKeyboardUnlocked)) << "the first client has no screen";
+    ASSERT_TRUE(second.events.WaitFor(kKeyboardUnlocked)) << "the second client has no screen";
+    EXPECT_TRUE(HasInputFieldAt(second.Shown(), {3, 16}));
+
+    // The first one's ENTER moves its own session on, not the second's: a
+    // function key there still brings back the log-on screen.
+    ASSERT_TRUE(first.Press("@E"));
+    EXPECT_TRUE(HasInputFieldAt(first.Shown(), {22, 7}));
+    ASSERT_TRUE(second.Press("@3"));
+    EXPECT_TRUE(HasInputFieldAt(second.Shown(), {3, 16})) << "the sessions share their state";
+
+    // The first one going away ends its thread, not the second's session.
+    first.Disconnect();
+    EXPECT_TRUE(WaitServing(server, 1)) << "a finished client's thread was not joined";
+    ASSERT_TRUE(second.Press("@E"));
+    EXPECT_TRUE(HasInputFieldAt(second.Shown(), {22, 7}));
+    second.Disconnect();
+    EXPECT_TRUE(WaitServing(server, 0));
 }
 
 } // namespace

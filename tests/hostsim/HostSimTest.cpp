@@ -10,13 +10,16 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
 
 #include <gtest/gtest.h>
 
+#include "Demo3270.h"
 #include "HostSim.h"
+#include "TelnetUnits.h"
 
 using namespace hostsim;
 using namespace std::chrono_literals;
@@ -213,6 +216,54 @@ TEST_F(HostSimTest, OwnOptionRequestTakesTheNextAnswerOutOfTheNegotiation) {
     const auto start = steady_clock::now();
     EXPECT_FALSE(conn_->AskOption(0xFD, 0x28, answer, 100ms)) << "a silent client answered";
     EXPECT_LT(Since(start), 3000ms);
+}
+
+// A 3270 client that agrees to every option the host asks for (WILL to DO,
+// DO to WILL, and WONT / DONT when the host withdraws a request) and names
+// its terminal type. Gives the 3270 data of the first record as it reads
+// it: while TN3270E is in force a record begins with a five-byte header.
+Bytes FirstScreenOfAgreeingClient(TClient& client) {
+    std::map<uint8_t, bool> willing, hostWilling;
+    TTelnetSplitter splitter;
+    std::vector<TTelnetUnit> units;
+    for (;;) {
+        const Bytes got = client.Read(1);
+        if (got.empty()) return {};
+        units.clear();
+        splitter.Feed(got.data(), got.size(), units);
+        for (const auto& unit : units) {
+            const auto& p = unit.payload;
+            if (unit.kind == TTelnetUnit::TKind::Record) {
+                if (!willing[0x28]) return p;
+                return p.size() < 5 ? Bytes{} : Bytes(p.begin() + 5, p.end());
+            }
+            if (unit.kind == TTelnetUnit::TKind::Subnegotiation && p == Bytes{0x18, 0x01})
+                client.Send(Cat({{0xFF, 0xFA, 0x18, 0x00},
+                                 {'I', 'B', 'M', '-', '3', '2', '7', '8', '-', '2', '-', 'E'},
+                                 {0xFF, 0xF0}}));
+            if (unit.kind != TTelnetUnit::TKind::Option) continue;
+            // Only a change of state is answered, so no request loops.
+            const bool on = p[0] == 0xFD || p[0] == 0xFB;
+            bool& state = p[0] == 0xFD || p[0] == 0xFE ? willing[p[1]] : hostWilling[p[1]];
+            if (state == on) continue;
+            state = on;
+            // DO and DONT are WILL and WONT plus two.
+            client.Send({0xFF, static_cast<uint8_t>(p[0] >= 0xFD ? p[0] - 2 : p[0] + 2), p[1]});
+        }
+    }
+}
+
+TEST_F(HostSimTest, The3270DemoHostShowsItsScreenToAClientThatAgreesToEveryOption) {
+    THostSim host(TProtocol::TN3270);
+    TClient client(host.Port());
+    auto conn = host.Accept(kWait);
+    ASSERT_NE(conn, nullptr);
+    std::jthread serving([&](std::stop_token stop) {
+        ServeDemo3270(
+            *conn, [&] { return stop.stop_requested(); }, [](const std::string&) {});
+    });
+    EXPECT_EQ(FirstScreenOfAgreeingClient(client), LogonScreen3270())
+        << "the host went on in plain TN3270 with TN3270E agreed";
 }
 
 // -------------------------------------------------------------------- records

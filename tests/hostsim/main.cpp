@@ -1,6 +1,7 @@
 // hostsim: a TN5250 host (or, with --demo-3270, a TN3270 one) on 127.0.0.1
-// for the demo and for trying a client by hand. Serves one connection at a
-// time until SIGTERM or SIGINT.
+// for the demo and for trying a client by hand. Serves every client that
+// connects, each on its own thread with its own session, until SIGTERM or
+// SIGINT.
 //
 //   hostsim [--port N] [--replay FILE | --demo | --demo-from FILE | --demo-3270]
 //           [--max-delay MS] [--step-timeout MS]
@@ -14,19 +15,19 @@
 #include <pthread.h>
 #include <signal.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <sstream>
 #include <string>
-#include <thread>
 
 #include "Demo3270.h"
 #include "DemoSession.h"
 #include "HostSim.h"
+#include "SimServer.h"
 
 using namespace hostsim;
 
@@ -43,8 +44,9 @@ struct TOptions {
     milliseconds stepTimeout{600'000};
 };
 
+// One write per line, so that lines of several threads never mix.
 void Log(const std::string& text) {
-    std::cerr << "hostsim: " << text << std::endl;
+    std::cerr << "hostsim: " + text + "\n" << std::flush;
 }
 
 std::string Hex(const Bytes& bytes) {
@@ -101,49 +103,46 @@ bool ParseArgs(int argc, char** argv, TOptions& options) {
     return modes <= 1;
 }
 
-std::atomic<bool> stopping{false};
-std::mutex activeMutex;
-TSimConnection* active = nullptr; // the connection being served, under activeMutex
-
 // Shows what the client sends until it goes away or we stop.
-void ShowClientRecords(TSimConnection& conn) {
-    while (!stopping) {
+void ShowClientRecords(TSimConnection& conn, const std::function<bool()>& stopping,
+                       const TSimServer::TLog& log) {
+    while (!stopping()) {
         Bytes record;
         if (conn.ReadRecord(record, milliseconds(200)))
-            Log("client record: " + Hex(record));
+            log("client record: " + Hex(record));
         else if (conn.WaitClientClosed(milliseconds(0)))
             break;
     }
 }
 
-void Serve(TSimConnection& conn, const TOptions& options, const std::vector<TTraceStep>& steps,
+// Serves one client; runs on that client's own thread.
+void Serve(TSimConnection& conn, const std::function<bool()>& stopping, const TSimServer::TLog& log,
+           const TOptions& options, const std::vector<TTraceStep>& steps,
            const std::vector<Bytes>& demoScreens) {
     if (options.demo3270) {
-        ServeDemo3270(
-            conn, [] { return stopping.load(); }, Log);
+        ServeDemo3270(conn, stopping, log);
         return;
     }
     if (options.demo) {
-        ServeDemo(
-            conn, demoScreens, [] { return stopping.load(); }, Log);
+        ServeDemo(conn, demoScreens, stopping, log);
         return;
     }
     if (!options.replayFile.empty()) {
         TReplayResult result = Replay(conn, steps, options.stepTimeout, options.maxDelay);
         if (!result.completed) {
-            Log("replay stopped: " + result.error);
+            log("replay stopped: " + result.error);
             return;
         }
-        Log("replay completed");
+        log("replay completed");
     } else {
         if (!conn.Negotiate()) {
-            Log("the client did not complete the negotiation");
+            log("the client did not complete the negotiation");
             return;
         }
-        Log("terminal type " + conn.TerminalType());
+        log("terminal type " + conn.TerminalType());
         conn.SendRecord(SignOnScreen());
     }
-    ShowClientRecords(conn);
+    ShowClientRecords(conn, stopping, log);
 }
 
 // The file's text, or none when it cannot be read.
@@ -190,8 +189,8 @@ int main(int argc, char** argv) {
         Log("demo with " + std::to_string(demoScreens.size()) + " screens");
     }
 
-    // Signals go to one thread that waits for them; every other thread
-    // (started after this) has them blocked.
+    // Signals are blocked in every thread (all started after this); the
+    // main thread waits for them.
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGTERM);
@@ -208,32 +207,17 @@ int main(int argc, char** argv) {
     }
     std::cout << "PORT=" << host->Port() << std::endl;
 
-    std::thread signalWaiter([&] {
-        int sig = 0;
-        sigwait(&signals, &sig);
-        stopping = true;
-        std::lock_guard lock(activeMutex);
-        if (active) active->Close(); // ends the waits of the connection being served
-    });
-
-    while (!stopping) {
-        std::unique_ptr<TSimConnection> conn = host->Accept(milliseconds(200));
-        if (!conn) continue;
-        {
-            std::lock_guard lock(activeMutex);
-            active = conn.get();
-        }
-        // A signal between Accept and here found no connection to close.
-        if (stopping) conn->Close();
-        Log("client connected");
-        Serve(*conn, options, steps, demoScreens);
-        {
-            std::lock_guard lock(activeMutex);
-            active = nullptr;
-        }
-        conn.reset();
-        Log("connection closed");
-    }
-    signalWaiter.join();
+    // Every client is served on a thread of its own until a signal comes.
+    TSimServer server(
+        *host,
+        [&](TSimConnection& conn, const std::function<bool()>& stopping,
+            const TSimServer::TLog& log) {
+            Serve(conn, stopping, log, options, steps, demoScreens);
+        },
+        Log);
+    int sig = 0;
+    sigwait(&signals, &sig);
+    Log("stopping");
+    server.Stop();
     return 0;
 }
