@@ -1,10 +1,16 @@
 #include "SimServer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <iterator>
 #include <utility>
 
 namespace hostsim {
+
+namespace {
+// How often the accept loop looks at the stop flag and joins finished clients.
+constexpr milliseconds kRound{200};
+} // namespace
 
 struct TSimServer::TClient {
     std::unique_ptr<TSimConnection> conn;
@@ -30,8 +36,14 @@ void TSimServer::AcceptLoop() {
     const std::function<bool()> stopping = [this] { return stopping_.load(); };
     for (unsigned number = 1; !stopping_;) {
         Reap();
-        std::unique_ptr<TSimConnection> conn = host_.Accept(milliseconds(200));
-        if (!conn) continue;
+        const auto roundEnd = std::chrono::steady_clock::now() + kRound;
+        std::unique_ptr<TSimConnection> conn = host_.Accept(kRound);
+        if (!conn) {
+            // A failing accept (no descriptor left) returns at once while
+            // the client stays queued: wait out the round, do not spin.
+            std::this_thread::sleep_until(roundEnd);
+            continue;
+        }
         const std::string name = "client " + std::to_string(number++);
         Log(name + " connected");
         auto client = std::make_unique<TClient>();
