@@ -103,52 +103,75 @@ void TPLTelnet::ParseByte(uint8_t b) {
         AddByte(b);
 }
 
+// A party never acknowledges a request to enter a mode it is already in, or
+// two parties that both did would negotiate for ever: only a change of an
+// option is answered, and a refusal is said once.
 void TPLTelnet::Negotiate(uint8_t verb, uint8_t option) {
+    const bool hostSide = verb == WILL || verb == WONT;
+    const bool enable = verb == WILL || verb == DO;
+    TOptionSide& side = (hostSide ? hostOptions_ : ourOptions_)[option];
+    if (enable && !side.On && Agrees(verb, option)) {
+        side = {true, false};
+        Accept(verb, option);
+        return;
+    }
+    if (verb == WONT && option == BINARY) {
+        // Binary mode ends in both directions together, without an answer.
+        binaryIn_ = binaryOut_ = false;
+        hostOptions_[BINARY] = ourOptions_[BINARY] = {};
+        return;
+    }
+    if (enable && side.On) return; // in effect already
+    if (side.On) {
+        // An option we took up ends without an answer.
+        side = {};
+        return;
+    }
+    // Options the transport does not know are refused, TN3270E (40)
+    // included: a WILL or a WONT with DONT, a DO or a DONT with WONT, once.
+    // The others it knows stay quiet when it does not take them up.
+    const bool known = Agrees(WILL, option) || Agrees(DO, option);
+    if (known || side.Refused) return;
+    side.Refused = true;
+    SendCommand(hostSide ? DONT : WONT, option);
+}
+
+bool TPLTelnet::Agrees(uint8_t verb, uint8_t option) {
     switch (option) {
     case BINARY:
-        if (verb == WILL || verb == DO) {
-            SendCommand(verb == WILL ? DO : WILL, BINARY);
-            binaryIn_ = binaryOut_ = true;
-        } else if (verb == WONT) {
-            binaryIn_ = binaryOut_ = false;
-        }
+    case SGA:
+    case END_OF_RECORD:
+        return true;
+    case ECHO:
+        return verb == WILL;
+    case SEND_LOCATION:
+    case TERMINAL_TYPE:
+        return verb == DO;
+    default:
+        return false;
+    }
+}
+
+void TPLTelnet::Accept(uint8_t verb, uint8_t option) {
+    SendCommand(verb == WILL ? DO : WILL, option);
+    switch (option) {
+    case BINARY:
+        binaryIn_ = binaryOut_ = true;
         break;
     case ECHO:
-        if (verb == WILL) {
-            SendCommand(DO, ECHO);
-            echoAgreed_ = true;
-        }
+        echoAgreed_ = true;
         break;
     case SGA:
-        if (verb == WILL || verb == DO) {
-            SendCommand(verb == WILL ? DO : WILL, SGA);
-            sgaAgreed_ = true;
-        }
+        sgaAgreed_ = true;
         break;
-    case SEND_LOCATION:
-        if (verb == DO) {
-            SendCommand(WILL, SEND_LOCATION);
-            if (OnSendLocation) OnSendLocation(*this);
-            const auto answer = Subnegotiation({SEND_LOCATION}, Location);
-            SendData(answer.data(), answer.size());
-        }
+    case SEND_LOCATION: {
+        if (OnSendLocation) OnSendLocation(*this);
+        const auto answer = Subnegotiation({SEND_LOCATION}, Location);
+        SendData(answer.data(), answer.size());
         break;
-    case TERMINAL_TYPE:
-        if (verb == DO) {
-            SendCommand(WILL, TERMINAL_TYPE);
-            recordAgreed_ = true;
-        }
-        break;
-    case END_OF_RECORD:
-        if (verb == WILL || verb == DO) {
-            SendCommand(verb == WILL ? DO : WILL, END_OF_RECORD);
-            recordAgreed_ = true;
-        }
-        break;
-    default:
-        // Every other option is refused, TN3270E (40) included: a WILL with
-        // DONT, a DO with WONT, and each refusal acknowledged in kind.
-        SendCommand(verb == WILL || verb == WONT ? DONT : WONT, option);
+    }
+    default: // TERMINAL-TYPE, END-OF-RECORD
+        recordAgreed_ = true;
         break;
     }
 }

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <future>
 #include <map>
 
 #include "HostSim.h"
@@ -84,39 +85,71 @@ TEST(Negotiation, EveryVerbAgainstEveryOption) {
         {{DO, 25}, {IAC, WILL, 25}},
         {{WONT, 25}, {}},
         {{DONT, 25}, {}},
+        // Refused once already (the WILL and the DO come first): not again.
         {{WILL, 40}, {IAC, DONT, 40}},
         {{DO, 40}, {IAC, WONT, 40}},
-        {{WONT, 40}, {IAC, DONT, 40}},
-        {{DONT, 40}, {IAC, WONT, 40}},
+        {{WONT, 40}, {}},
+        {{DONT, 40}, {}},
         {{WILL, 39}, {IAC, DONT, 39}},
         {{DO, 39}, {IAC, WONT, 39}},
+        // Asked first, a WONT or a DONT of an unknown option is refused in kind.
+        {{WONT, 38}, {IAC, DONT, 38}},
+        {{DONT, 37}, {IAC, WONT, 37}},
     };
     Linked link;
-    // Each command is followed by DO 77, whose refusal marks where the
-    // answer to the command ends; an answer of nothing is then visible.
-    const Bytes marker = {IAC, WONT, 77};
+    // Each command is followed by DO of an option of its own, whose refusal
+    // marks where the answer to the command ends; an answer of nothing is
+    // then visible.
+    uint8_t markerOption = 100;
     for (auto& [command, expected] : replies) {
         size_t before = link.conn->Captured().size();
-        link.conn->SendRaw({IAC, command.first, command.second, IAC, DO, 77});
-        EXPECT_EQ(link.SentUntil(before, marker), expected)
+        link.conn->SendRaw({IAC, command.first, command.second, IAC, DO, markerOption});
+        EXPECT_EQ(link.SentUntil(before, {IAC, WONT, markerOption++}), expected)
             << "verb " << int(command.first) << " option " << int(command.second);
     }
 }
 
 TEST(Negotiation, BinaryModeFollowsTheHost) {
     Linked link;
-    const Bytes marker = {IAC, WONT, 77};
-    link.conn->SendRaw({IAC, WONT, 0, IAC, DO, 77});
-    link.SentUntil(0, marker);
+    auto answer = [&, marker = uint8_t{100}](Bytes command) mutable {
+        const size_t before = link.conn->Captured().size();
+        command.insert(command.end(), {IAC, DO, marker});
+        link.conn->SendRaw(command);
+        return link.SentUntil(before, {IAC, WONT, marker++});
+    };
+    EXPECT_EQ(answer({IAC, WONT, 0}), Bytes{});
     EXPECT_FALSE(Binary(*link.session));
-    size_t before = link.conn->Captured().size();
-    link.conn->SendRaw({IAC, WILL, 0, IAC, DO, 77});
-    EXPECT_EQ(link.SentUntil(before, marker), (Bytes{IAC, DO, 0}));
+    EXPECT_EQ(answer({IAC, WILL, 0}), (Bytes{IAC, DO, 0}));
     EXPECT_TRUE(Binary(*link.session));
-    before = link.conn->Captured().size();
-    link.conn->SendRaw({IAC, WONT, 0, IAC, DO, 77});
-    EXPECT_EQ(link.SentUntil(before, marker), Bytes{}) << "WONT BINARY is not answered";
+    EXPECT_EQ(answer({IAC, WONT, 0}), Bytes{}) << "WONT BINARY is not answered";
     EXPECT_FALSE(Binary(*link.session));
+    EXPECT_EQ(answer({IAC, DO, 0}), (Bytes{IAC, WILL, 0})) << "binary mode again";
+    EXPECT_TRUE(Binary(*link.session));
+}
+
+TEST(Negotiation, RequestsForWhatIsInEffectAreNeverAnsweredAgain) {
+    // A host that repeats every request, and one that acknowledges every
+    // answer in kind (WILL with DO, DO with WILL, WONT with DONT, DONT with
+    // WONT): each request is answered once, and the exchange ends.
+    Linked link;
+    ASSERT_TRUE(link.conn->Negotiate());
+    const Bytes afterNegotiation = link.conn->Captured();
+    link.conn->SendRaw({IAC, DO, 24, IAC, DO, 25, IAC, WILL, 25, IAC, DO, 0, IAC, WILL, 0});
+    link.conn->AcknowledgeEveryOption();
+    link.conn->SendRaw({IAC, DO, 40, IAC, WILL, 41, IAC, DO, 3, IAC, WILL, 3, IAC, DO, 23});
+    link.conn->SendRecord({0x01});
+    ASSERT_TRUE(link.session->Recorder().WaitForRecords(1));
+    std::this_thread::sleep_for(300ms);
+    Bytes later = link.conn->Captured();
+    later.erase(later.begin(), later.begin() + static_cast<long>(afterNegotiation.size()));
+    Bytes expected = {IAC, WONT, 40, IAC, DONT, 41, IAC, WILL, 3,
+                      IAC, DO,   3,  IAC, WILL, 23, IAC, SB,   23};
+    for (char c : std::string("TPLTelnet"))
+        expected.push_back(static_cast<uint8_t>(c));
+    expected.insert(expected.end(), {IAC, SE});
+    EXPECT_EQ(later, expected);
+    EXPECT_TRUE(Binary(*link.session));
+    EXPECT_EQ(link.session->Count(ceSessionDisconnected), 0);
 }
 
 TEST(Negotiation, FullHostNegotiationAnswersEachRequestOnce) {
@@ -422,6 +455,10 @@ TEST(Reader, RunawayHostIsStopped) {
         EXPECT_TRUE(session->WaitFor(ceSessionDisconnected, 1, 20000ms)) << subnegotiation;
         flood.join();
         session->JoinReader();
+        const std::string text =
+            "The host sent more than 4 MiB without ending a record; the session was closed";
+        EXPECT_EQ(session->Events().back().lastError, text) << "the report says why";
+        EXPECT_EQ(session->EndErrorText(), text);
     }
 }
 
@@ -464,21 +501,75 @@ TEST(Sending, HostThatStopsReadingEndsTheSessionAtTheTimeLimit) {
     session->JoinReader();
 }
 
-TEST(Closing, CallersCloseWakesAReaderBlockedSendingUnderTheLock) {
-    THostSim host;
-    auto session = MakeSession();
-    session->Connect(host.Port());
-    auto conn = host.Accept();
-    conn->StopReading();
-    // The reader answers each option request under the session lock, until
-    // the host's window is full and an answer blocks; then it reads no more.
+// Option changes whose answers (WILL SEND-LOCATION and a long location)
+// fill the window of a host that reads no more: the reader is then blocked
+// sending an answer, and reads no more either. Long before a runaway host's
+// bytes.
+bool StallTheReader(TTestSession& session, TSimConnection& conn) {
+    session.Location = std::string(1000, 'L');
+    conn.StopReading();
     Bytes requests;
     for (int i = 0; i < 10000; ++i)
-        requests.insert(requests.end(), {IAC, DO, 99});
-    bool stuck = false;
-    for (int i = 0; i < 2000 && !stuck; ++i)
-        stuck = !conn->SendRawWithin(requests, 500ms);
-    ASSERT_TRUE(stuck) << "the reader never blocked";
+        requests.insert(requests.end(), {IAC, DO, 23, IAC, DONT, 23});
+    for (int i = 0; i < 2000; ++i)
+        if (!conn.SendRawWithin(requests, 500ms)) return true;
+    return false;
+}
+
+// A session whose reader is blocked sending to a host that reads no more.
+struct Stalled {
+    THostSim host;
+    std::shared_ptr<TTestSession> session = MakeSession();
+    std::unique_ptr<TSimConnection> conn;
+    bool stalled = false;
+    Stalled() {
+        session->Connect(host.Port());
+        conn = host.Accept();
+        stalled = conn && StallTheReader(*session, *conn);
+    }
+};
+
+TEST(Sending, ReaderBlockedSendingLeavesTheSessionLockFreeAndKeepsTheOrder) {
+    Stalled link;
+    ASSERT_TRUE(link.stalled) << "the reader never blocked";
+    auto& session = link.session;
+    auto& conn = link.conn;
+    const auto start = std::chrono::steady_clock::now();
+    { std::lock_guard lock(session->SessionLock); }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s) << "the lock waited on the send";
+    // A record of the owner's waits for the answers made before it, then
+    // follows them whole.
+    const Bytes record = {0x01, IAC, 0x02};
+    auto sent = std::async(std::launch::async,
+                           [&] { return session->SendRecord(record.data(), record.size()); });
+    EXPECT_EQ(sent.wait_for(200ms), std::future_status::timeout) << "it passed the answers";
+    conn->ResumeReading();
+    EXPECT_EQ(sent.get(), 6);
+    Bytes got;
+    ASSERT_TRUE(conn->ReadRecord(got));
+    EXPECT_EQ(got, record);
+    // Answers before it and after it, none inside it.
+    Bytes answer = {IAC, WILL, 23, IAC, SB, 23};
+    answer.insert(answer.end(), 1000, 'L');
+    answer.insert(answer.end(), {IAC, SE});
+    Bytes all = conn->Captured();
+    const Bytes frame = {0x01, IAC, IAC, 0x02, IAC, EOR};
+    const auto at = std::search(all.begin(), all.end(), frame.begin(), frame.end());
+    ASSERT_NE(at, all.end());
+    all.erase(at, at + 6);
+    for (size_t i = 0; i < all.size(); i += answer.size()) {
+        const size_t n = std::min(answer.size(), all.size() - i);
+        ASSERT_TRUE(std::equal(answer.begin(), answer.begin() + long(n), all.begin() + long(i)))
+            << "at " << i << (i == size_t(at - all.begin()) ? ", where the record was" : "");
+    }
+    session->CloseSession();
+    session->JoinReader();
+}
+
+TEST(Closing, CallersCloseWakesAReaderBlockedSending) {
+    Stalled link;
+    ASSERT_TRUE(link.stalled) << "the reader never blocked";
+    auto& session = link.session;
     const auto start = std::chrono::steady_clock::now();
     if (session->ClaimClose()) {
         std::lock_guard lock(session->SessionLock);

@@ -70,7 +70,17 @@ struct TSimConnection::TState {
     bool readerEnded = false;
     bool clientClosed = false;
     bool readingStopped = false; // the receive thread waits before its next read
+    bool acknowledgeOptions = false;
 };
+
+namespace {
+// The host's acknowledgement in kind of a client's option command.
+Bytes Acknowledgement(const TTelnetUnit& unit) {
+    const uint8_t verb = unit.payload[0];
+    const uint8_t ack = verb == WILL ? DO : verb == DO ? WILL : verb == WONT ? DONT : WONT;
+    return {IAC, ack, unit.payload[1]};
+}
+} // namespace
 
 void TSimConnection::TState::ReadLoop(std::shared_ptr<TState> st, int fd) {
     TTelnetSplitter splitter;
@@ -93,7 +103,8 @@ void TSimConnection::TState::ReadLoop(std::shared_ptr<TState> st, int fd) {
         }
         units.clear();
         splitter.Feed(buffer.data(), static_cast<size_t>(n), units);
-        std::lock_guard lock(st->mutex);
+        Bytes acknowledgements;
+        std::unique_lock lock(st->mutex);
         st->captured.insert(st->captured.end(), buffer.begin(), buffer.begin() + n);
         for (auto& unit : units) {
             switch (unit.kind) {
@@ -102,6 +113,10 @@ void TSimConnection::TState::ReadLoop(std::shared_ptr<TState> st, int fd) {
                 break;
             case TTelnetUnit::TKind::Option:
                 st->options.push_back({unit.payload[0], unit.payload[1]});
+                if (st->acknowledgeOptions) {
+                    const Bytes ack = Acknowledgement(unit);
+                    acknowledgements.insert(acknowledgements.end(), ack.begin(), ack.end());
+                }
                 break;
             case TTelnetUnit::TKind::Subnegotiation:
                 if (unit.payload.size() >= 2 && unit.payload[0] == OPT_TERMINAL_TYPE &&
@@ -115,6 +130,8 @@ void TSimConnection::TState::ReadLoop(std::shared_ptr<TState> st, int fd) {
             }
         }
         st->changed.notify_all();
+        lock.unlock();
+        if (!acknowledgements.empty()) st->Send(acknowledgements);
     }
 }
 
@@ -318,6 +335,11 @@ bool TSimConnection::SendRawWithin(const Bytes& bytes, milliseconds stall) {
         if (::poll(&p, 1, static_cast<int>(stall.count())) <= 0) return false;
     }
     return true;
+}
+
+void TSimConnection::AcknowledgeEveryOption() {
+    std::lock_guard lock(state_->mutex);
+    state_->acknowledgeOptions = true;
 }
 
 void TSimConnection::StopReading() {

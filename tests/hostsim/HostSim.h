@@ -68,6 +68,10 @@ public:
     // as the socket takes them, as a host running away does; stops early
     // when the client goes away.
     void Flood(size_t blocks, size_t size = 16);
+    // From now on every option command the client sends is acknowledged in
+    // kind (WILL with DO, DO with WILL, WONT with DONT, DONT with WONT), as a
+    // host that answers requests for what is in effect already does.
+    void AcknowledgeEveryOption();
     // The host stops reading what the client sends (its receive window
     // fills, the client's sends block) until ResumeReading.
     void StopReading();
