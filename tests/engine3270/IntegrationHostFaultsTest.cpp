@@ -130,13 +130,7 @@ TEST(HostFaults3270, LongRecordsArriveWholeAndOverlongOnesAreDroppedWhole) {
 // Read Buffer commands until the engine, whose replies the host no longer
 // reads, stops reading too: its reader is then blocked in a send.
 bool StallTheReader(TSimSession& s) {
-    s.conn->StopReading();
-    Bytes commands;
-    for (int i = 0; i < 2000; ++i)
-        commands.insert(commands.end(), {0xF2, 0xFF, 0xEF});
-    for (int i = 0; i < 1000; ++i)
-        if (!s.conn->SendRawWithin(commands, 500ms)) return true;
-    return false;
+    return s.conn->StallClient({0xF2, 0xFF, 0xEF});
 }
 
 TEST(HostFaults3270, HostThatStopsReadingCannotHoldUpDisconnect) {

@@ -243,16 +243,9 @@ TEST(Interface, StalledReplyHoldsUpNoCallThatOnlyLooksAtTheScreen) {
     ASSERT_TRUE(s.events.WaitFor(4));
     // SAVE SCREEN commands until the engine, whose images the host no longer
     // reads, stops reading too: its reader is then blocked sending one.
-    s.conn->StopReading();
-    const Bytes saveScreen = {0x00, 0x0C, 0x12, 0xA0, 0x00, 0x00, 0x04,
-                              0x00, 0x00, 0x03, 0x04, 0x02, 0xFF, 0xEF};
-    Bytes commands;
-    for (int i = 0; i < 200; ++i)
-        commands.insert(commands.end(), saveScreen.begin(), saveScreen.end());
-    bool stuck = false;
-    for (int i = 0; i < 2000 && !stuck; ++i)
-        stuck = !s.conn->SendRawWithin(commands, 2s);
-    ASSERT_TRUE(stuck) << "the reader never blocked";
+    ASSERT_TRUE(s.conn->StallClient(
+        {0x00, 0x0C, 0x12, 0xA0, 0x00, 0x00, 0x04, 0x00, 0x00, 0x03, 0x04, 0x02, 0xFF, 0xEF}))
+        << "the reader never blocked";
     ExpectPromptScreenCalls(Engine(), s.handle);
     // A system request waits for the images made before it; Disconnect
     // cuts them off, and the request with them.

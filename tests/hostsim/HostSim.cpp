@@ -1,9 +1,11 @@
 #include "HostSim.h"
 
 #include <arpa/inet.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -340,6 +342,37 @@ bool TSimConnection::SendRawWithin(const Bytes& bytes, milliseconds stall) {
 void TSimConnection::AcknowledgeEveryOption() {
     std::lock_guard lock(state_->mutex);
     state_->acknowledgeOptions = true;
+}
+
+bool TSimConnection::StallClient(const Bytes& request, size_t nops) {
+    StopReading();
+    Bytes padded = request;
+    for (size_t i = 0; i < nops; ++i)
+        padded.insert(padded.end(), {IAC, 0xF1}); // NOP
+    std::lock_guard lock(state_->sendMutex);
+    const int fd = state_->fd;
+    if (fd < 0) return false;
+    size_t at = 0; // the next byte of the padded request
+    for (size_t sent = 0; sent < (size_t{256} << 20);) {
+        const ssize_t n =
+            ::send(fd, padded.data() + at, padded.size() - at, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            sent += static_cast<size_t>(n);
+            at = (at + static_cast<size_t>(n)) % padded.size();
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+        // The window is full. A client that only reads slowly takes some
+        // bytes within a second; a blocked one takes none.
+        int before = 0, after = 0;
+        ::ioctl(fd, SIOCOUTQ, &before);
+        pollfd p{fd, POLLOUT, 0};
+        if (::poll(&p, 1, 1000) > 0) continue;
+        ::ioctl(fd, SIOCOUTQ, &after);
+        if (after == before) return true;
+    }
+    return false;
 }
 
 void TSimConnection::StopReading() {
