@@ -38,6 +38,8 @@ void TPLTelnet::Connect() {
     subCount_ = 0;
     pending_ = 0;
     bytesSinceRecordEnd_ = 0;
+    recordBytes_ = 0;
+    receiveLog_.Reset();
     binaryIn_ = binaryOut_ = false;
     ourOptions_ = {};
     hostOptions_ = {};
@@ -97,6 +99,8 @@ void TPLTelnet::JoinReader() {
 }
 
 void TPLTelnet::ConnectionEnded() {
+    // What is held of a record that never ended was never interpreted.
+    receiveLog_.Dump(true);
     WriteLog(9, Format("%.4d : TPLTelnet: Conexion terminada con %s", SessionId, Host.c_str()));
 }
 

@@ -22,6 +22,7 @@
 
 #include "uPLTnStream.h"
 #include "uPlBasFld.h"
+#include "uReceiveLog.h"
 #include "uSendQueue.h"
 #include "uSessionEvents.h"
 #include "uSessionLock.h"
@@ -140,6 +141,9 @@ public:
 
     // Feeds received bytes to the telnet parser (reader thread).
     void NewData(const uint8_t* data, size_t len);
+    // A block the reader received: parsed, and dumped once the records in
+    // it have been interpreted, with the host's hidden text masked.
+    void Receive(const uint8_t* data, size_t len);
     std::string GetStatusText() const;
     // The display's status-change handler: keyboard locked or unlocked.
     void StatusChange();
@@ -228,4 +232,11 @@ private:
     std::vector<uint8_t> record_;
     size_t pending_ = 0;
     size_t bytesSinceRecordEnd_ = 0; // reader thread
+
+    // The received bytes on their way to the dump (reader thread): the
+    // offset of the block being parsed and of the byte ParseByte has, and
+    // the data bytes of the current record so far.
+    TReceiveLog receiveLog_;
+    uint64_t blockOffset_ = 0, parseOffset_ = 0;
+    size_t recordBytes_ = 0;
 };

@@ -23,18 +23,28 @@ std::vector<uint8_t> Subnegotiation(std::initializer_list<uint8_t> head, const s
 }
 } // namespace
 
+void TPLTelnet::Receive(const uint8_t* data, size_t len) {
+    blockOffset_ = receiveLog_.Received(data, len);
+    NewData(data, len);
+    receiveLog_.Dump(false);
+}
+
 void TPLTelnet::NewData(const uint8_t* data, size_t len) {
+    const bool follow = receiveLog_.Holding();
     size_t i = 0;
     // After a disconnection nothing more of the block is read: the check
     // comes before each run of data and before each command byte.
     while (i < len && !parsingStopped_.load(std::memory_order_relaxed)) {
         const size_t taken = AtPlainData() ? AddDataRun(data + i, len - i) : 0;
         if (taken != 0) {
+            if (follow) receiveLog_.RecordBytes(recordBytes_, blockOffset_ + i, taken);
+            recordBytes_ += taken;
             bytesSinceRecordEnd_ += taken;
             i += taken;
             continue;
         }
         ++bytesSinceRecordEnd_;
+        parseOffset_ = blockOffset_ + i;
         ParseByte(data[i++]);
     }
     FlushData();
@@ -190,6 +200,8 @@ void TPLTelnet::DoSubnegotiation(const uint8_t* data, size_t count) {
 }
 
 void TPLTelnet::AddByte(uint8_t b) {
+    if (receiveLog_.Holding()) receiveLog_.RecordBytes(recordBytes_, parseOffset_, 1);
+    ++recordBytes_;
     record_[pending_++] = b;
     if (pending_ == kBufferSize) FlushData();
 }
@@ -217,12 +229,16 @@ void TPLTelnet::TextReceived(const uint8_t* data, size_t len) {
 
 void TPLTelnet::EndOfRecord() {
     bytesSinceRecordEnd_ = 0;
+    recordBytes_ = 0;
     FlushData();
     if (!binaryIn_)
         TextReceived(record_.data(), 0);
     else if (OnBinaryRecord)
         OnBinaryRecord(*this);
-    if (!stream_) return;
+    if (!stream_) {
+        receiveLog_.RecordEnded({});
+        return;
+    }
     // A record the engine cannot interpret costs that record only: what it
     // changed before the failure is still shown, and the records after it in
     // the block are still read.
@@ -231,6 +247,7 @@ void TPLTelnet::EndOfRecord() {
     } catch (const std::exception& e) {
         LogRecordError(e);
     }
+    receiveLog_.RecordEnded(stream_->HiddenBytes());
     try {
         TPLTndisplay* display = stream_->Display();
         if (!display) return;

@@ -61,10 +61,6 @@ void TThSocketRead::Execute(std::shared_ptr<TPLTelnet> session) {
                 try {
                     WriteLog(6, Format("%.4d : TThSocketRead: recibidos %d bytes (ver dump)",
                                        s.SessionId, static_cast<int>(n)));
-                    WriteDump(6,
-                              Format("DATA STREAM RECIBIDO DESDE HOST (EBCDIC): %d BYTES",
-                                     static_cast<int>(n)),
-                              kDumpWidth, buffer_.data(), static_cast<int>(n), kDumpBlock);
                     if (!HandleData(s, buffer_.data(), static_cast<size_t>(n))) {
                         WriteLog(1, Format("%.4d : ERROR DE RECEPCION (LOOPING) en TThSocketRead",
                                            s.SessionId));
@@ -94,7 +90,7 @@ void TThSocketRead::Execute(std::shared_ptr<TPLTelnet> session) {
 
 bool TThSocketRead::HandleData(TPLTelnet& session, const uint8_t* data, size_t len) {
     std::lock_guard lock(session.SessionLock);
-    session.NewData(data, len);
+    session.Receive(data, len);
     // A busy host ends records; one running away sends bytes that never do.
     return !session.RunningAway();
 }

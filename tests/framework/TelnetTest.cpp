@@ -9,7 +9,10 @@
 #include <map>
 
 #include "HostSim.h"
+#include "Log32Fake.h"
 #include "TelnetTestSession.h"
+#include "support/TempDir.h"
+#include "uPLIntfLogg.h"
 
 using namespace telnettest;
 using hostsim::THostSim;
@@ -215,6 +218,39 @@ TEST(Records, ExactlyFullRecordIsHandedOnInOneBlock) {
     auto records = session->Recorder().Records();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].size(), TPLTelnet::kBufferSize);
+}
+
+TEST(Records, ReceivedBlocksAreDumpedOnceTheirRecordsEndedWithHiddenTextMasked) {
+    TTempDir dir;
+    dir.write(kSettingsFileName, "[Tn5250]\nLogLevel=9\n");
+    log32fake::TInstalled fake;
+    ConfigureEngineLogs("Tn5250", dir.path());
+    auto session = MakeSession();
+    auto received = [] {
+        Bytes all;
+        for (const auto& d : log32fake::Dumps())
+            if (d.title.starts_with("DATA STREAM RECIBIDO"))
+                all.insert(all.end(), d.bytes.begin(), d.bytes.end());
+        return all;
+    };
+    // A negotiation, then a record cut over three blocks with a doubled IAC
+    // among its hidden bytes, a record whole in the last block, and the
+    // start of one that never ends.
+    const std::vector<Bytes> blocks = {
+        {IAC, DO, 24, 'a', 'S', 'S'},
+        {'S', IAC},
+        {IAC, 'S', 'b', IAC, EOR, 'S', 'c', IAC, EOR, 'S', 'd'},
+    };
+    session->Receive(blocks[0].data(), blocks[0].size());
+    EXPECT_EQ(received(), (Bytes{IAC, DO, 24})) << "the record's bytes wait for its end";
+    session->Receive(blocks[1].data(), blocks[1].size());
+    EXPECT_EQ(received(), (Bytes{IAC, DO, 24}));
+    session->Receive(blocks[2].data(), blocks[2].size());
+    const uint8_t M = kHiddenDumpByte;
+    const Bytes shown = {IAC, DO, 24, 'a', M, M, M, IAC, IAC, M, 'b', IAC, EOR, M, 'c', IAC, EOR};
+    EXPECT_EQ(received(), shown);
+    EXPECT_EQ(session->Recorder().Records()[0], (Bytes{'a', 'S', 'S', 'S', IAC, 'S', 'b'}));
+    DoneEngineLogs();
 }
 
 TEST(Records, FailingRecordDoesNotCostTheRecordsAfterIt) {
