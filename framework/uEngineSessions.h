@@ -94,7 +94,8 @@ public:
     // it makes go out once the lock is let go, after those made before them,
     // so that a host that stopped reading holds up no call that only looks
     // at the screen. A record that could not go out makes a result of 0 into
-    // -1, with the socket's text.
+    // -1, with the socket's text (of the failure that ended the connection,
+    // when one did).
     template <typename F> static int32_t SendingCall(TObject& object, F&& body) {
         TSession& session = *object.Engine;
         int32_t result;
@@ -105,8 +106,10 @@ public:
             result = body(session);
             last = session.LastQueued();
         }
-        if (result == 0 && last != before && !session.WentOut(last))
-            return FailWith(session.LastSendErrorText());
+        if (result == 0 && last != before && !session.WentOut(last)) {
+            const std::string reason = session.EndErrorText();
+            return FailWith(reason.empty() ? session.LastSendErrorText() : reason);
+        }
         return result;
     }
 
@@ -171,7 +174,9 @@ public:
     // Closes a session and waits until its reader has ended, so that no
     // event reaches the caller after the return. Of two Disconnects of one
     // handle at once, the second finds the handle no longer open and
-    // returns at once; the reader is waited for once.
+    // returns at once; the reader is waited for once. A session whose
+    // reader is closing it (the host closed, an error) is no longer open
+    // either: the call waits for the reader and returns -1.
     int32_t Disconnect(int32_t handle) {
         auto object = LookupHandle(table_, handle);
         if (!TTable::InRange(handle)) return -1;
@@ -181,15 +186,15 @@ public:
         // The socket goes down before the lock is asked for, so that a
         // record on its way to a host that stopped reading gives up at once.
         const bool closing = object->Engine->ClaimClose();
-        {
+        if (closing) {
             std::lock_guard lock(object->Lock());
             WriteLog(3, Format("%.4d : Finalizando conexion con host...", handle));
-            if (closing) object->Engine->FinishClose();
+            object->Engine->FinishClose();
             WriteLog(3, Format("%.4d : Desconexion con host realizada", handle));
         }
         // Outside the lock, which the reader may need to finish its block.
         object->Engine->JoinReader();
-        return 0;
+        return closing ? 0 : NotOpen(*object);
     }
 
     // The slot keeps the reason an error ended the session, for the caller
