@@ -4,6 +4,10 @@
 
 #include "uPLIntfLogg.h"
 
+namespace {
+constexpr size_t kDumpPiece = 8192;
+} // namespace
+
 uint64_t TReceiveLog::Received(const uint8_t* data, size_t len) {
     const uint64_t offset = end_;
     end_ += len;
@@ -60,8 +64,13 @@ void TReceiveLog::Dump(bool all) {
             std::fill(shown.begin() + static_cast<long>(a - heldFrom_),
                       shown.begin() + static_cast<long>(b - heldFrom_), kHiddenDumpByte);
     }
-    WriteDump(6, Format("DATA STREAM RECIBIDO DESDE HOST (EBCDIC): %d BYTES", static_cast<int>(n)),
-              kDumpWidth, shown.data(), static_cast<int>(n), kDumpBlock);
+    // In dumps of a receive block's size at most, as they came before they
+    // were held: a dump holds 64 KiB.
+    for (size_t at = 0; at < n; at += kDumpPiece) {
+        const auto piece = static_cast<int>(std::min(kDumpPiece, n - at));
+        WriteDump(6, Format("DATA STREAM RECIBIDO DESDE HOST (EBCDIC): %d BYTES", piece),
+                  kDumpWidth, shown.data() + at, piece, kDumpBlock);
+    }
     held_.erase(held_.begin(), held_.begin() + static_cast<long>(n));
     heldFrom_ = safe;
     std::erase_if(masked_, [safe](const auto& range) { return range.second <= safe; });

@@ -250,6 +250,16 @@ TEST(Records, ReceivedBlocksAreDumpedOnceTheirRecordsEndedWithHiddenTextMasked) 
     const Bytes shown = {IAC, DO, 24, 'a', M, M, M, IAC, IAC, M, 'b', IAC, EOR, M, 'c', IAC, EOR};
     EXPECT_EQ(received(), shown);
     EXPECT_EQ(session->Recorder().Records()[0], (Bytes{'a', 'S', 'S', 'S', IAC, 'S', 'b'}));
+    // A long record goes to the dump whole, in pieces a dump can hold.
+    Bytes longRecord(70000, 'x');
+    longRecord.insert(longRecord.end(), {IAC, EOR});
+    session->Receive(longRecord.data(), longRecord.size());
+    Bytes all = shown;
+    all.insert(all.end(), {M, 'd'}); // the unfinished record, then the long one
+    all.insert(all.end(), longRecord.begin(), longRecord.end());
+    EXPECT_EQ(received(), all);
+    for (const auto& d : log32fake::Dumps())
+        EXPECT_LE(d.bytes.size(), 8192u);
     DoneEngineLogs();
 }
 
