@@ -129,21 +129,15 @@ int32_t SendToScreen(int32_t handle, const char* aid, const void* fields, int32_
         if (!object) return -1;
         if (!fields || fieldsSize < 0) return FailWith("Invalid Fields passed as parameter");
         if (!aid) return FailWith("Invalid aid key");
-        std::lock_guard lock(object->Lock());
-        TPLTn3270& session = *object->Engine;
-        session.PutScreenInput(std::span<const uint8_t>(static_cast<const uint8_t*>(fields),
-                                                        static_cast<size_t>(fieldsSize)));
-        const int result = session.SetAid(aid);
-        WriteLog(3, Format("%.4d : Envio de HostFields al host finalizado", handle));
-        return result;
+        return TSessions::SendScreenInput(*object, aid, fields, fieldsSize,
+                                          "%.4d : Envio de HostFields al host finalizado");
     });
 }
 
 int32_t LastResult(int32_t handle) {
     return GuardedCall([&]() -> int32_t {
-        // Unlike the other calls, a handle out of range leaves the error text.
+        auto object = Lookup(handle);
         if (!THandles::InRange(handle)) return -1;
-        auto object = Sessions().Handles().Get(handle);
         WriteLog(2, Format("%.4d : Pedido de ultimo valor retornado", handle));
         return object ? object->LastResult.load() : -1;
     });

@@ -15,7 +15,11 @@
 // The internal attribute byte of a cell.
 namespace attr3270 {
 inline constexpr uint8_t Intensity = 0x03; // 0 normal, 1 detectable, 2 intensified, 3 non-display
-inline constexpr uint8_t Modified = 0x04;  // modified data tag
+// An internal attribute whose field the screen does not show (a password's).
+inline constexpr bool NonDisplay(uint8_t attribute) {
+    return (attribute & Intensity) == Intensity;
+}
+inline constexpr uint8_t Modified = 0x04; // modified data tag
 inline constexpr uint8_t ChangedBit = TPLTndisplay::kDirty;
 inline constexpr uint8_t Protected = 0x10;
 inline constexpr uint8_t Numeric = 0x20;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "uHostFieldBuilder.h"
+#include "uHostFieldLog.h"
 #include "uPLIntfLogg.h"
 #include "uPLTn3270.h"
 
@@ -72,12 +73,6 @@ private:
     THostFieldBuilder fields_;
 };
 
-// What the log shows of a field's text: a hidden field's as asterisks.
-std::string LoggedData(const THostBasicField& f) {
-    if (f.GetAttr().Has(attNonDisplay)) return std::string(f.Data.size(), '*');
-    return f.Data;
-}
-
 } // namespace
 
 void TPLTn3270::GenHostFields() {
@@ -121,9 +116,7 @@ void TPLTn3270::GenHostFields() {
     fields.Close(marks[cells - 1] ? cells : cells + 1);
     HostFields.CurPos = static_cast<int16_t>(d.Cursor());
     if (LogWanted(5)) {
-        for (const auto& f : HostFields.Fields)
-            WriteLog(5, Format("Col:%.2d - Row:%.2d - Len:%.2d - Pos:%.4d - Data:%s", f->Col,
-                               f->Row, f->Len, f->Pos, LoggedData(*f).c_str()));
+        LogFieldLines(HostFields);
         WriteLog(5, Format("CurPos:%4d", HostFields.CurPos));
     }
     RaiseEvent(ceScreenChanged);

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "PLError.h"
+#include "uPLIntfLogg.h"
 #include "uPLTn3270stream.h"
 
 namespace {
@@ -29,13 +30,6 @@ bool IsShortRead(uint8_t aid) {
            aid == aid3270::Clear;
 }
 
-// What the log shows instead of a byte of a non-display field: EBCDIC '*'.
-constexpr uint8_t kMaskByte = 0x5C;
-
-bool IsNonDisplay(uint8_t internalAttr) {
-    return (internalAttr & attr3270::Intensity) == attr3270::Intensity;
-}
-
 // Byte ranges [first, second) of a reply that hold a non-display field's text.
 using THiddenRanges = std::vector<std::pair<size_t, size_t>>;
 
@@ -50,7 +44,7 @@ void SendMasked(TPLTn3270stream& stream, const std::vector<uint8_t>& reply,
     std::vector<uint8_t> view(reply);
     for (const auto& [first, last] : hidden)
         std::fill(view.begin() + static_cast<long>(first), view.begin() + static_cast<long>(last),
-                  kMaskByte);
+                  kHiddenDumpByte);
     stream.DoSend(reply.data(), reply.size(), view.data());
 }
 
@@ -99,7 +93,7 @@ void TPLTn3270stream::SendModifiedFields() {
         const size_t textStart = reply_.size();
         for (int c = data; !d.IsFieldAttribute(c); c = d.Next(c))
             if (d.Chars[c] != 0) reply_.push_back(ToEbcdic(d.Chars[c]));
-        if (IsNonDisplay(d.Attrs[f]) && reply_.size() > textStart)
+        if (attr3270::NonDisplay(d.Attrs[f]) && reply_.size() > textStart)
             hidden.emplace_back(textStart, reply_.size());
     }
     SendMasked(*this, reply_, hidden);
@@ -116,7 +110,7 @@ void TPLTn3270stream::ReadBuffer() {
             continue;
         }
         // Every data cell carries its field's attribute.
-        if (IsNonDisplay(d.Attrs[c])) {
+        if (HiddenCell(c)) {
             if (!hidden.empty() && hidden.back().second == reply_.size())
                 ++hidden.back().second;
             else

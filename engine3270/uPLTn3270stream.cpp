@@ -107,6 +107,13 @@ void TPLTn3270stream::ProcessData() {
     TPLTnStream::ProcessData();
 }
 
+bool TPLTn3270stream::HiddenCell(int cell) const {
+    const TPLTn3270display& d = *Display3270();
+    if (cell < 0 || cell >= d.Size() || d.IsFieldAttribute(cell)) return false;
+    // Every data cell carries its field's attribute.
+    return attr3270::NonDisplay(d.Attrs[static_cast<size_t>(cell)]);
+}
+
 void TPLTn3270stream::ProcessCommand(TByteReader& in) {
     const uint8_t command = LocalCommand(in.byte());
     switch (command) {
@@ -212,9 +219,11 @@ int TPLTn3270stream::ReadAddress(TByteReader& in) const {
     return address;
 }
 
-void TPLTn3270stream::PutData(TWriteState& w, uint8_t hostByte) {
+void TPLTn3270stream::PutData(TWriteState& w, const uint8_t* src) {
     TPLTn3270display& d = *Display3270();
     const int a = w.address;
+    const uint8_t hostByte = *src;
+    NoteWritten(src, 1, a, 1);
     if (d.IsFieldAttribute(a)) d.RemoveFieldAttribute(a);
     d.Chars[a] = ToAscii(hostByte);
     d.Attrs[a] |= attr3270::ChangedBit;
@@ -267,6 +276,7 @@ size_t TPLTn3270stream::PutDataPiece(TWriteState& w, std::span<const uint8_t> by
     size_t n = 0;
     for (; n < bytes.size() && !IsOrder(bytes[n]); ++n)
         chars[n] = toLocal[bytes[n]];
+    NoteWritten(bytes.first(n), static_cast<int>(a));
     // Then the attribute plane, in the order of the cells: an attribute cell
     // written over goes, its field joining the one before. That changes the
     // attribute plane only, so the characters could go first.
@@ -348,7 +358,8 @@ void TPLTn3270stream::RunOrders(TByteReader& record) {
             RepeatToAddress(w, in);
             break;
         case kGraphicEscape:
-            PutData(w, in.byte());
+            PutData(w, in.current());
+            in.byte();
             order = false;
             break;
         case kNewLine: {
@@ -358,7 +369,7 @@ void TPLTn3270stream::RunOrders(TByteReader& record) {
             break;
         }
         default: // not reached: data runs are written above
-            PutData(w, b);
+            PutData(w, in.current() - 1);
             order = false;
             break;
         }
@@ -403,9 +414,12 @@ void TPLTn3270stream::RepeatToAddress(TWriteState& w, TByteReader& in) {
     uint8_t b = in.byte();
     if (b == kGraphicEscape) b = in.byte();
     const uint8_t ch = ToAscii(b);
-    const uint8_t extended = stop == 0 ? 0 : w.charAttr;
     // Through stop - 1, wrapping; stop at the current address fills the
     // whole buffer once.
+    const int size = d.Size();
+    NoteWritten(in.current() - 1, 1, w.address,
+                static_cast<size_t>((stop - w.address + size - 1) % size) + 1);
+    const uint8_t extended = stop == 0 ? 0 : w.charAttr;
     int p = w.address;
     do {
         if (d.IsFieldAttribute(p)) d.RemoveFieldAttribute(p);

@@ -38,6 +38,8 @@ public:
     TPLTn3270display* Display3270() const { return static_cast<TPLTn3270display*>(Display()); }
 
     void ProcessData() override;
+    // A data cell of a non-display field.
+    bool HiddenCell(int cell) const override;
     void SendModifiedFields() override;
     void ResetMDT() override;
     // From start through end inclusive, wrapping; end just before start
@@ -79,7 +81,8 @@ private:
         uint8_t colour = 0;
         bool afterOrder = true;
     };
-    void PutData(TWriteState& w, uint8_t hostByte);
+    // The record's byte at src, at the current address.
+    void PutData(TWriteState& w, const uint8_t* src);
     // Writes the data bytes at the start of bytes, up to the first order;
     // the count written.
     size_t PutDataRun(TWriteState& w, std::span<const uint8_t> bytes);

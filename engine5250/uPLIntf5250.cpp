@@ -135,13 +135,8 @@ int32_t SendToScreen(int32_t handle, const char* aid, const void* fields, int32_
         if (!object) return -1;
         if (!fields || fieldsSize < 0) return Fail("Invalid Fields passed as parameter");
         if (!aid) return Fail("Invalid Aid passed as parameter");
-        std::lock_guard lock(object->Lock());
-        TPLTn5250& session = *object->Engine;
-        session.PutScreenInput(std::span<const uint8_t>(static_cast<const uint8_t*>(fields),
-                                                        static_cast<size_t>(fieldsSize)));
-        const int result = session.SetAid(aid);
-        WriteLog(3, Format("%.4d : Envio de EmFields al host finalizado", handle));
-        return result;
+        return TSessions::SendScreenInput(*object, aid, fields, fieldsSize,
+                                          "%.4d : Envio de EmFields al host finalizado");
     });
 }
 
@@ -164,9 +159,9 @@ int32_t SendSystemRequest(int32_t handle, const char* text) {
         if (!TSessions::TTable::InRange(handle)) return -1;
         WriteLog(2, Format("%.4d : Pedido de Requerimiento al Sistema (SysReq)", handle));
         if (!object) return -1;
-        std::lock_guard lock(object->Lock());
         if (!text) return Fail("Invalid Text passed as parameter");
-        return object->Engine->SendSysReq(text);
+        return TSessions::SendingCall(*object,
+                                      [&](TPLTn5250& session) { return session.SendSysReq(text); });
     });
 }
 

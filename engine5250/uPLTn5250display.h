@@ -40,9 +40,12 @@ struct TFieldFormatRec {
     int Start() const { return (Row - 1) * 80 + (Col - 1); }
     // The screen does not show the field's text (a password, as a rule): its
     // attribute is no screen attribute, or one of the non-display ones.
-    bool Hidden() const {
-        if (Attribute < 0x20 || Attribute > 0x3F) return true;
-        return (Attribute & 0x07) == 0x07 && Attribute != 0x3F;
+    bool Hidden() const { return HidingAttribute(Attribute); }
+    // A screen attribute that hides what follows it: none at all (outside
+    // 0x20..0x3F), or one of the non-display ones.
+    static bool HidingAttribute(uint8_t attribute) {
+        if (attribute < 0x20 || attribute > 0x3F) return true;
+        return (attribute & 0x07) == 0x07 && attribute != 0x3F;
     }
     // Every value back to its start, for a field of this length.
     void Reset(uint16_t length);

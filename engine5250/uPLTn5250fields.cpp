@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "uHostFieldBuilder.h"
+#include "uHostFieldLog.h"
 #include "uPLIntfLogg.h"
 #include "uPLTn5250.h"
 
@@ -222,9 +223,7 @@ void TPLTn5250::FinishHostFields() {
     msg.SetAttr({attProtected, attHigh, attNormal, attDisplay});
     msg.Eab = 0x40;
     if (!LogWanted(5)) return;
-    for (const auto& f : HostFields.Fields)
-        WriteLog(5, Format("Col:%.2d - Row:%.2d - Len:%.2d - Pos:%.4d - Data:%s", f->Col, f->Row,
-                           f->Len, f->Pos, f->Data.c_str()));
+    LogFieldLines(HostFields);
     WriteLog(5, Format("CurPos:%4d - WinTop:%.2d - WinLeft:%.2d - WinBottom:%.2d - WinRight:%.2d",
                        HostFields.CurPos, HostFields.WinTop, HostFields.WinLeft,
                        HostFields.WinBottom, HostFields.WinRight));

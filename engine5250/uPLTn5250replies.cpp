@@ -55,7 +55,7 @@ std::vector<uint8_t> LogView(const std::vector<uint8_t>& data, const THiddenRang
     std::vector<uint8_t> view(data);
     for (const auto& [first, last] : hidden)
         std::fill(view.begin() + static_cast<long>(first), view.begin() + static_cast<long>(last),
-                  uint8_t{0x5C});
+                  kHiddenDumpByte);
     return view;
 }
 

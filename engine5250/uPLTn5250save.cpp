@@ -6,6 +6,7 @@
 // pairs over 1920 cells, the record count and the records (13 bytes plus
 // the field's text each).
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -54,14 +55,18 @@ std::vector<uint8_t> HiddenCells(const TPLTn5250display& d) {
 constexpr uint8_t kMaskChar = '*'; // the image holds local characters
 
 // Reads pairs until the image's cells are filled; a run never passes the last
-// cell. A null plane consumes the pairs only.
-void ReadRuns(TByteReader& in, uint8_t* plane) {
+// cell. A null plane consumes the pairs only. Each run's value byte, the
+// first cell and the count go to noted when it is given.
+void ReadRuns(TByteReader& in, uint8_t* plane,
+              const std::function<void(const uint8_t*, int, int)>& noted = {}) {
     int pos = 0;
     while (pos < kImageCells) {
         const int count = in.byte();
-        const uint8_t value = in.byte();
+        const uint8_t* value = in.current();
+        in.byte();
         const int n = std::min(count, kImageCells - pos);
-        if (plane) std::fill_n(plane + pos, n, value);
+        if (plane) std::fill_n(plane + pos, n, *value);
+        if (noted && n > 0) noted(value, pos, n);
         pos += n;
     }
 }
@@ -130,7 +135,9 @@ void TPLTn5250stream::RestoreScreen(TByteReader& in) {
         d->SetWinBottom(in.byte());
         d->SetWinRight(in.byte());
 
-        ReadRuns(in, d->Chars.data());
+        ReadRuns(in, d->Chars.data(), [this](const uint8_t* value, int pos, int n) {
+            NoteWritten(value, 1, pos, static_cast<size_t>(n));
+        });
         ReadRuns(in, d->Attrs.data());
         ReadRuns(in, d->Extra.data());
 
@@ -160,6 +167,7 @@ void TPLTn5250stream::RestoreScreen(TByteReader& in) {
             // A length that claims more than the image holds, or more than the
             // screen, keeps what is really there.
             const auto text = in.take(std::min<size_t>(length, in.remaining()));
+            if (f->Hidden()) NoteHidden(text);
             f->Length =
                 static_cast<uint16_t>(std::min<size_t>(text.size(), TPLTn5250display::kCells));
             f->FitData();

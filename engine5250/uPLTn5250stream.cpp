@@ -174,7 +174,6 @@ void SkipStructuredField(TByteReader& in, uint16_t length, size_t alreadyRead) {
 void TPLTn5250stream::ProcessData() {
     if (LogWanted(9)) WriteLog(9, Format("%.4d : Procesando DataStream", SessionId));
     const std::span<const uint8_t> record = Record();
-    DumpRecord(record);
 
     const uint8_t opcode = record.size() >= T5250RecordHeader::kSize ? record[9] : 0;
     switch (opcode) {
@@ -227,15 +226,27 @@ void TPLTn5250stream::ProcessData() {
     TPLTnStream::ProcessData();
 }
 
-void TPLTn5250stream::DumpRecord(std::span<const uint8_t> record) const {
+void TPLTn5250stream::RecordInterpreted(std::span<const uint8_t> record) {
     if (!LogWanted(6)) return;
-    // The dump shows the record in the local character set.
+    // The dump shows the record in the local character set, the text the
+    // host wrote into hidden fields masked.
     std::vector<uint8_t> local(record.begin(), record.end());
     for (uint8_t& b : local)
         b = ToAscii(b);
+    for (const auto& [first, last] : HiddenBytes())
+        std::fill(local.begin() + static_cast<long>(std::min(first, local.size())),
+                  local.begin() + static_cast<long>(std::min(last, local.size())), '*');
     const int n = static_cast<int>(local.size());
     WriteDump(6, Format("DATA STREAM (ASCII) 5250 A PROCESAR: %d BYTES", n), kDumpWidth,
               local.data(), n, kDumpBlock);
+}
+
+bool TPLTn5250stream::HiddenCell(int cell) const {
+    const TPLTn5250display& d = *Display5250();
+    if (cell < 0 || cell >= d.CellCount()) return false;
+    const TFieldFormatRec* field = d.Field(d.FieldMap[static_cast<size_t>(cell)]);
+    return TFieldFormatRec::HidingAttribute(d.Extra[static_cast<size_t>(cell)]) ||
+           (field && field->Hidden());
 }
 
 bool TPLTn5250stream::RunCommand(uint8_t code, TByteReader& in) {

@@ -47,6 +47,10 @@ public:
 
     void EraseUnprotected(int, int) override {}
     void ProcessData() override;
+    // A cell of a field the screen does not show: its own screen attribute
+    // hides it (as the host-field list has it), or the input field it
+    // belongs to does.
+    bool HiddenCell(int cell) const override;
     void SendModifiedFields() override;
     void ResetMDT() override;
 
@@ -121,13 +125,15 @@ private:
     // Passes over the bytes before the next escape (or the record's end).
     static void SkipToNextCommand(TByteReader& in);
     void OrderNotImplemented(uint8_t order);
-    void DumpRecord(std::span<const uint8_t> record) const;
+    // The record in the local character set, hidden text masked, to the dump.
+    void RecordInterpreted(std::span<const uint8_t> record) override;
     // The position of a 1-based row and column, or -1 when it lies outside the screen.
     int CheckedPos(int row, int col) const;
     void SetBufferAddress(TByteReader& in);
     void InsertCursor(TByteReader& in);
-    // Writes one attribute or character at the current address and moves on.
-    void PutDataCell(uint8_t b);
+    // Writes one attribute or character (the record's byte at src) at the
+    // current address and moves on.
+    void PutDataCell(const uint8_t* src);
 
     // The current record changed the display: set by the handlers as they
     // write, so that it holds also when the record ends inside an order.

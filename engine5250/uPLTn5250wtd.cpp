@@ -198,6 +198,9 @@ void TPLTn5250stream::RepeatToAddress(TByteReader& in) {
         ch = ToAscii(x);
     }
     const int last = end - 1;
+    // The cells filled, from the current address through last, wrapping.
+    const auto filled = static_cast<size_t>((last - curAddr_ + cells) % cells) + 1;
+    if (row != 0xFF) NoteWritten(in.current() - 1, 1, curAddr_, filled);
     // A target before the current address wraps round the screen end; the
     // fill never takes more than one pass, whatever the two addresses.
     // The filled cells show as text the host writes there would: in the
@@ -308,6 +311,7 @@ void TPLTn5250stream::WriteData(uint8_t first, TByteReader& in) {
         extra[cell] = ext;
     };
     put(0, first);
+    NoteWritten(in.current() - 1, 1, start, 1);
     size_t taken = 0; // bytes of rest written, each in the cell after the one before
     for (; taken < most; ++taken) {
         const uint8_t b = rest[taken];
@@ -320,6 +324,7 @@ void TPLTn5250stream::WriteData(uint8_t first, TByteReader& in) {
         if (IsOrderByte(b)) break;
         put(1 + taken, b);
     }
+    NoteWritten(rest.first(taken), start + 1);
     in.skip(taken);
     const int p = start + static_cast<int>(taken) + 1; // one past the last cell written
     curAttr_ = attr;
@@ -328,9 +333,11 @@ void TPLTn5250stream::WriteData(uint8_t first, TByteReader& in) {
     NoteCells(start > 0 ? start - 1 : 0, p > 1 ? p - 2 : 0);
 }
 
-void TPLTn5250stream::PutDataCell(uint8_t b) {
+void TPLTn5250stream::PutDataCell(const uint8_t* src) {
     TPLTn5250display* d = Display5250();
     const int p = curAddr_;
+    const uint8_t b = *src;
+    NoteWritten(src, 1, p, 1);
     if (IsAttribute(b)) {
         curAttr_ = b;
         curExtra_ = b;
@@ -374,9 +381,10 @@ void TPLTn5250stream::WriteErrorCode(TByteReader& in) {
             }
             // Orders and the next escape belong to the command loop.
             if (IsOrderByte(b)) break;
+            const uint8_t* src = in.current();
             in.byte();
             if (!ErrorsAsMessage) {
-                PutDataCell(b);
+                PutDataCell(src);
                 continue;
             }
             // A long message is read to its end, so that its rest never runs

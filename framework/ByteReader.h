@@ -20,6 +20,8 @@ public:
     size_t size() const { return size_; }
     size_t remaining() const { return size_ - pos_; }
     bool atEnd() const { return pos_ >= size_; }
+    // Where the next byte stands in the underlying data.
+    const uint8_t* current() const { return data_ + pos_; }
 
     // The next byte without consuming it.
     uint8_t peek() const {

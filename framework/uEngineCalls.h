@@ -19,20 +19,19 @@ inline int32_t FailWith(const std::string& text) {
     return -1;
 }
 
-// The object of a handle; null for a free slot, and for a handle out of
-// range with "Invalid Handle passed as parameter" as the last error text.
+// A call with a handle that is not open: -1, with why the handle's session
+// ended (when an error ended it) or "Invalid Handle passed as parameter" as
+// the calling thread's last error text.
+template <typename TObject> int32_t NotOpen(THandleTable<TObject>& table, int32_t handle) {
+    const std::string reason = table.EndText(handle);
+    return FailWith(reason.empty() ? kInvalidHandle : reason);
+}
+
+// The object of an open handle; null, with the text of NotOpen, for any other.
 template <typename TObject>
 std::shared_ptr<TObject> LookupHandle(THandleTable<TObject>& table, int32_t handle) {
-    if (!THandleTable<TObject>::InRange(handle)) {
-        SetLastErrorText(kInvalidHandle);
-        return nullptr;
-    }
     auto object = table.Get(handle);
-    // A handle whose session an error ended tells the caller why.
-    if (!object) {
-        const std::string reason = table.EndText(handle);
-        if (!reason.empty()) SetLastErrorText(reason);
-    }
+    if (!object) NotOpen(table, handle);
     return object;
 }
 

@@ -33,7 +33,8 @@ struct TEngineTexts {
 
 // One open session: the object behind a handle. The session's own lock,
 // which the reader thread holds while it processes a block from the host,
-// keeps the display and the field list apart from the caller's calls.
+// keeps the display and the field list apart from the caller's calls; no
+// send happens under it.
 template <typename TSession> struct TEngineObject {
     explicit TEngineObject(int handle)
         : Handle(handle), Engine(std::make_shared<TSession>(handle)) {}
@@ -53,7 +54,10 @@ template <typename TSession> struct TEngineObject {
     intptr_t UserData = 0;
     TSessionCallback Callback = nullptr;
     std::atomic<int32_t> LastResult{0};
-    std::recursive_mutex& Lock() { return Engine->SessionLock; }
+    // Set by the Disconnect that closes the session; any other finds the
+    // handle no longer open.
+    std::atomic<bool> DisconnectAsked{false};
+    TSessionLock& Lock() { return Engine->SessionLock; }
 };
 
 template <typename TSession> class TEngineSessions {
@@ -67,9 +71,47 @@ public:
 
     TTable& Handles() { return table_; }
 
-    // The object of a handle; null, with the error text of a handle out of
-    // range, when there is none.
-    std::shared_ptr<TObject> Lookup(int32_t handle) { return LookupHandle(table_, handle); }
+    // The object of an open handle; null, with the text of NotOpen, for any
+    // other. A session whose close has begun is no longer open, though its
+    // handle is released only once the disconnection has reached the caller.
+    std::shared_ptr<TObject> Lookup(int32_t handle) {
+        auto object = LookupHandle(table_, handle);
+        if (object && object->Engine->Closing()) {
+            NotOpen(*object);
+            return nullptr;
+        }
+        return object;
+    }
+
+    // -1, with why the session ended (when an error ended it) or "Invalid
+    // Handle passed as parameter" as the calling thread's last error text.
+    static int32_t NotOpen(const TObject& object) {
+        const std::string reason = object.Engine->EndErrorText();
+        return FailWith(reason.empty() ? kInvalidHandle : reason);
+    }
+
+    // Runs body (TSession&) -> int32_t under the session's lock. The records
+    // it makes go out once the lock is let go, after those made before them,
+    // so that a host that stopped reading holds up no call that only looks
+    // at the screen. A record that could not go out makes a result of 0 into
+    // -1, with the socket's text (of the failure that ended the connection,
+    // when one did).
+    template <typename F> static int32_t SendingCall(TObject& object, F&& body) {
+        TSession& session = *object.Engine;
+        int32_t result;
+        uint64_t before, last;
+        {
+            std::lock_guard lock(object.Lock());
+            before = session.LastQueued();
+            result = body(session);
+            last = session.LastQueued();
+        }
+        if (result == 0 && last != before && !session.WentOut(last)) {
+            const std::string reason = session.EndErrorText();
+            return FailWith(reason.empty() ? session.LastSendErrorText() : reason);
+        }
+        return result;
+    }
 
     // Opens a session on a free handle: the host is the text before the
     // first ";", and the whole text goes to applyParams when it holds one.
@@ -115,26 +157,44 @@ public:
         return handle;
     }
 
+    // The caller's input fields go into the display and the attention key's
+    // reply goes out (SendingCall); then the log line doneText (with the
+    // handle). The result is SetAid's.
+    static int32_t SendScreenInput(TObject& object, const char* aid, const void* fields,
+                                   int32_t fieldsSize, const char* doneText) {
+        return SendingCall(object, [&](TSession& session) {
+            session.PutScreenInput(std::span<const uint8_t>(static_cast<const uint8_t*>(fields),
+                                                            static_cast<size_t>(fieldsSize)));
+            const int32_t result = session.SetAid(aid);
+            WriteLog(3, Format(doneText, object.Handle));
+            return result;
+        });
+    }
+
     // Closes a session and waits until its reader has ended, so that no
-    // event reaches the caller after the return.
+    // event reaches the caller after the return. Of two Disconnects of one
+    // handle at once, the second finds the handle no longer open and
+    // returns at once; the reader is waited for once. A session whose
+    // reader is closing it (the host closed, an error) is no longer open
+    // either: the call waits for the reader and returns -1.
     int32_t Disconnect(int32_t handle) {
-        auto object = Lookup(handle);
+        auto object = LookupHandle(table_, handle);
         if (!TTable::InRange(handle)) return -1;
         WriteLog(1, Format("%.4d : Pedido de desconexion", handle));
         if (!object) return -1;
-        // The socket goes down before the lock is asked for: a reader blocked
-        // sending to a host that stopped reading holds the lock, and only
-        // this wakes it.
+        if (object->DisconnectAsked.exchange(true)) return NotOpen(*object);
+        // The socket goes down before the lock is asked for, so that a
+        // record on its way to a host that stopped reading gives up at once.
         const bool closing = object->Engine->ClaimClose();
-        {
+        if (closing) {
             std::lock_guard lock(object->Lock());
             WriteLog(3, Format("%.4d : Finalizando conexion con host...", handle));
-            if (closing) object->Engine->FinishClose();
+            object->Engine->FinishClose();
             WriteLog(3, Format("%.4d : Desconexion con host realizada", handle));
         }
         // Outside the lock, which the reader may need to finish its block.
         object->Engine->JoinReader();
-        return 0;
+        return closing ? 0 : NotOpen(*object);
     }
 
     // The slot keeps the reason an error ended the session, for the caller

@@ -4,11 +4,15 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstdint>
 #include <string>
 
 // Every dump of the system is 16 bytes a line in blocks of 256.
 inline constexpr int kDumpWidth = 16;
 inline constexpr int kDumpBlock = 256;
+// What a dump shows instead of a byte of text the screen does not show (a
+// password, as a rule): EBCDIC '*'.
+inline constexpr uint8_t kHiddenDumpByte = 0x5C;
 
 void WriteLog(int level, const std::string& text);
 void WriteDump(int level, const std::string& title, int width, const void* data, int len,

@@ -7,7 +7,8 @@
 #include "uThSocketRead.h"
 
 TPLTelnet::TPLTelnet(int sessionId)
-    : SessionId(sessionId), socket_(MakeTransport()), record_(kBufferSize) {}
+    : SessionId(sessionId), SessionLock([this](uint64_t queued) { FlushSends(queued); }),
+      socket_(MakeTransport()), record_(kBufferSize) {}
 
 TPLTelnet::~TPLTelnet() {
     if (reader_ && !reader_->IsCurrentThread()) {
@@ -37,8 +38,13 @@ void TPLTelnet::Connect() {
     subCount_ = 0;
     pending_ = 0;
     bytesSinceRecordEnd_ = 0;
+    recordBytes_ = 0;
+    receiveLog_.Reset();
     binaryIn_ = binaryOut_ = false;
+    ourOptions_ = {};
+    hostOptions_ = {};
     SetEndErrorText("");
+    sends_.Reset();
 
     const TPortChoice port = ParsePortText(Port);
     WriteLog(2, Format("%.4d : TPLTelnet: Conectando con host %s port: %d service: %s", SessionId,
@@ -93,6 +99,8 @@ void TPLTelnet::JoinReader() {
 }
 
 void TPLTelnet::ConnectionEnded() {
+    // What is held of a record that never ended was never interpreted.
+    receiveLog_.Dump(true);
     WriteLog(9, Format("%.4d : TPLTelnet: Conexion terminada con %s", SessionId, Host.c_str()));
 }
 
@@ -132,6 +140,11 @@ void TPLTelnet::SetEndErrorText(const std::string& text) {
     endError_ = text;
 }
 
+void TPLTelnet::NoteEndError(const std::string& text) {
+    std::lock_guard lock(endErrorLock_);
+    if (endError_.empty()) endError_ = text;
+}
+
 bool TPLTelnet::RaiseEvent(TSessionEvent event) {
     std::lock_guard lock(eventLock_);
     // Nothing follows the disconnection report of a connection.
@@ -142,26 +155,47 @@ bool TPLTelnet::RaiseEvent(TSessionEvent event) {
 }
 
 long TPLTelnet::SendData(const uint8_t* data, size_t len, const uint8_t* logView) {
+    const uint64_t ticket = sends_.Push(data, len, logView);
+    if (SessionLock.HeldHere()) {
+        SessionLock.NoteQueued(ticket);
+        return static_cast<long>(len);
+    }
+    FlushSends(ticket);
+    return sends_.WentOut(ticket) ? static_cast<long>(len) : -1;
+}
+
+void TPLTelnet::FlushSends(uint64_t ticket) noexcept {
+    try {
+        sends_.SendUpTo(ticket, [this](const TOutbound& record) { return SendNow(record); });
+    } catch (...) {
+        // Nothing may leave the release of the session lock.
+    }
+}
+
+bool TPLTelnet::SendNow(const TOutbound& record) {
+    const size_t len = record.Bytes.size();
     WriteLog(9, Format("%.4d : TPLTelnet: Enviando informacion a Host (ver dump)", SessionId));
     WriteDump(6, Format("DATA STREAM ENVIADO A HOST (EBCDIC): %d BYTES", static_cast<int>(len)),
-              kDumpWidth, logView ? logView : data, static_cast<int>(len), kDumpBlock);
+              kDumpWidth, record.LogView.empty() ? record.Bytes.data() : record.LogView.data(),
+              static_cast<int>(len), kDumpBlock);
     int error = 0;
-    long sent = socket_->Send(data, len, &error);
-    if (sent < 0) lastSendErrno_.store(error);
+    const long sent = socket_->Send(record.Bytes.data(), len, &error);
+    if (sent >= 0) return true;
+    lastSendErrno_.store(error);
     // A failed send ends the connection, with the socket's text as the
     // reason; not so when the connection was ending already (a socket
     // closed, or shut down by a Disconnect that woke this send).
-    if (sent < 0 && error != ENOTCONN && !parsingStopped_.load()) {
+    if (error != ENOTCONN && !parsingStopped_.load()) {
         const std::string text = LastSendErrorText();
         WriteLog(1, Format("%.4d : ERROR: %s", SessionId, text.c_str()));
         EndWithError(text);
     }
-    return sent;
+    return false;
 }
 
 void TPLTelnet::EndWithError(const std::string& text) {
     SetLastErrorText(text);
-    if (EndErrorText().empty()) SetEndErrorText(text);
+    NoteEndError(text);
     Disconnect();
 }
 

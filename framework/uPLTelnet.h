@@ -10,6 +10,7 @@
 // lives until both are done with it; create it with std::make_shared.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -21,7 +22,10 @@
 
 #include "uPLTnStream.h"
 #include "uPlBasFld.h"
+#include "uReceiveLog.h"
+#include "uSendQueue.h"
 #include "uSessionEvents.h"
+#include "uSessionLock.h"
 #include "uTcpSocket.h"
 
 class TThSocketRead;
@@ -75,7 +79,8 @@ public:
 
     // Serialises the reader thread's processing of each received block with
     // the owner's calls that read or change the display and the field list.
-    std::recursive_mutex SessionLock;
+    // Records made under it go out once it is let go, never under it.
+    TSessionLock SessionLock;
 
     THostFields HostFields;
     TPLTnStream* Stream() const { return stream_.get(); }
@@ -109,15 +114,24 @@ public:
     // ceSessionDisconnected, OnDisconnect, Disconnect.
     virtual void CloseSession();
 
-    // One blocking send; the count sent, or -1. The dump shows logView (len
-    // bytes) when given, else data.
+    // Sends the bytes whole, after every record made before them; the count
+    // sent, or -1. The dump shows logView (len bytes) when given, else data.
+    // Under the session lock the bytes are only queued (the count is then
+    // len): they go out when the lock is let go.
     long SendData(const uint8_t* data, size_t len, const uint8_t* logView = nullptr);
+    // The ticket of the last record queued for sending; 0 before the first.
+    uint64_t LastQueued() const { return sends_.LastTicket(); }
+    // Once the session lock that queued it has been let go: whether every
+    // record up to this ticket went out whole.
+    bool WentOut(uint64_t ticket) const { return sends_.WentOut(ticket); }
     // The system's text for the last send that failed.
     std::string LastSendErrorText() const;
     // Why the connection ended, when an error ended it ("" otherwise). Set
     // on the thread that met the error; read by the engine interface.
     std::string EndErrorText() const;
     void SetEndErrorText(const std::string& text);
+    // The text becomes why the connection ended, unless a reason is kept already.
+    void NoteEndError(const std::string& text);
     // The host has sent kRunawayBytes or more without ending a record.
     bool RunningAway() const { return bytesSinceRecordEnd_ >= kRunawayBytes; }
     // The record with its 0xFF bytes doubled, then IAC EOR, in one send. A
@@ -127,6 +141,9 @@ public:
 
     // Feeds received bytes to the telnet parser (reader thread).
     void NewData(const uint8_t* data, size_t len);
+    // A block the reader received: parsed, and dumped once the records in
+    // it have been interpreted, with the host's hidden text masked.
+    void Receive(const uint8_t* data, size_t len);
     std::string GetStatusText() const;
     // The display's status-change handler: keyboard locked or unlocked.
     void StatusChange();
@@ -160,18 +177,27 @@ private:
     // room; the count taken.
     size_t AddDataRun(const uint8_t* data, size_t len);
     void Negotiate(uint8_t verb, uint8_t option);
+    // The answer the session gives to a request to enable an option it agrees to.
+    void Accept(uint8_t verb, uint8_t option);
+    // Whether the session agrees to the host's WILL or DO for the option.
+    static bool Agrees(uint8_t verb, uint8_t option);
     void AddByte(uint8_t b);
     void FlushData();
     void LogRecordError(const std::exception& e);
     // Ends the connection for an error: the text becomes this thread's last
     // error and, unless one is kept already, the reason the session ended.
     void EndWithError(const std::string& text);
+    // Sends the queued records up to the ticket (never under the session lock).
+    void FlushSends(uint64_t ticket) noexcept;
+    // One record on the wire, with its log lines; false when it failed.
+    bool SendNow(const TOutbound& record);
     // Called by the reader thread as it leaves.
     void ConnectionEnded();
     // The reader thread's last act on the socket.
     void ReaderLeaving();
 
     std::unique_ptr<TTransport> socket_; // the TCP socket, unless a driver installed another
+    TSendQueue sends_;
     std::atomic<int> lastSendErrno_{0};
     std::unique_ptr<TThSocketRead> reader_;
     std::atomic<bool> readerRunning_{false};
@@ -188,6 +214,13 @@ private:
     int model_ = 2, rows_ = 24, cols_ = 80, screenSize_ = 1920;
     bool binaryIn_ = false, binaryOut_ = false;
     bool echoAgreed_ = false, sgaAgreed_ = false, recordAgreed_ = false;
+    // One side of an option: whether it is in effect, and whether the host
+    // was refused it. Ours is what we WILL, the host's what we tell it to DO.
+    struct TOptionSide {
+        bool On = false;
+        bool Refused = false;
+    };
+    std::array<TOptionSide, 256> ourOptions_{}, hostOptions_{};
     uint16_t termTypeRequests_ = 0;
 
     // Parser state.
@@ -199,4 +232,11 @@ private:
     std::vector<uint8_t> record_;
     size_t pending_ = 0;
     size_t bytesSinceRecordEnd_ = 0; // reader thread
+
+    // The received bytes on their way to the dump (reader thread): the
+    // offset of the block being parsed and of the byte ParseByte has, and
+    // the data bytes of the current record so far.
+    TReceiveLog receiveLog_;
+    uint64_t blockOffset_ = 0, parseOffset_ = 0;
+    size_t recordBytes_ = 0;
 };

@@ -38,22 +38,65 @@ void TPLTnStream::AddData(const uint8_t* data, size_t len) {
     recordLen_ += len;
 }
 
-void TPLTnStream::ProcessData() {
-    recordLen_ = 0;
-}
+void TPLTnStream::ProcessData() {}
 
 void TPLTnStream::ProcessRecord() {
     struct Empty {
-        size_t& len;
-        size_t& overlong;
-        ~Empty() { len = overlong = 0; }
-    } empty{recordLen_, overlongBytes_};
+        TPLTnStream& stream;
+        ~Empty() {
+            // Also when interpreting failed: what it wrote is on the screen.
+            try {
+                stream.FindHiddenBytes();
+                stream.RecordInterpreted(stream.Record());
+            } catch (...) {}
+            stream.recordLen_ = stream.overlongBytes_ = 0;
+        }
+    } empty{*this};
+    tracking_ = LogWanted(6);
+    written_.clear();
+    hiddenBytes_.clear();
     if (overlongBytes_ != 0) {
         const size_t total = recordLen_ + overlongBytes_;
         throw EPLError("record of " + std::to_string(total) + " bytes is longer than " +
                        std::to_string(kMaxRecordSize) + " bytes: dropped");
     }
     ProcessData();
+}
+
+bool TPLTnStream::HiddenCell(int) const {
+    return false;
+}
+
+void TPLTnStream::FindHiddenBytes() {
+    const int cells = display_ ? display_->Size() : 0;
+    if (cells <= 0) return;
+    auto hidden = [&](int cell, size_t n) {
+        for (size_t i = 0; i < n; ++i)
+            if (HiddenCell(static_cast<int>((static_cast<size_t>(cell) + i) % cells))) return true;
+        return false;
+    };
+    auto add = [this](size_t first, size_t last) {
+        if (!hiddenBytes_.empty() && hiddenBytes_.back().second == first)
+            hiddenBytes_.back().second = last;
+        else
+            hiddenBytes_.emplace_back(first, last);
+    };
+    for (const TWritten& w : written_) {
+        const auto offset = static_cast<size_t>(w.offset);
+        if (w.cell < 0) {
+            add(offset, offset + w.len);
+            continue;
+        }
+        if (w.len == 1) {
+            if (hidden(w.cell, w.count)) add(offset, offset + 1);
+            continue;
+        }
+        for (size_t i = 0; i < w.len; ++i)
+            if (hidden(static_cast<int>((static_cast<size_t>(w.cell) + i) % cells), 1))
+                add(offset + i, offset + i + 1);
+    }
+    // Later writes may name earlier bytes again: the ranges go in order.
+    std::sort(hiddenBytes_.begin(), hiddenBytes_.end());
 }
 
 void TPLTnStream::LoadTable(const std::string& fileName) {

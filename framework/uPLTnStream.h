@@ -11,6 +11,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "uCodeTables.h"
@@ -85,6 +86,16 @@ public:
     // record is not interpreted: it raises EPLError naming its length.
     void ProcessRecord();
 
+    // Whether the text in a cell is hidden (a non-display field's). The base
+    // hides none.
+    virtual bool HiddenCell(int cell) const;
+    // Byte ranges [first, last) of the record ProcessRecord took last.
+    using TByteRanges = std::vector<std::pair<size_t, size_t>>;
+    // The bytes of the last record that the interpreter wrote into cells
+    // hidden when the record ended: text that no log may show. Kept only
+    // while records are dumped (log level 6 or more).
+    const TByteRanges& HiddenBytes() const { return hiddenBytes_; }
+
     uint8_t ToEbcdic(uint8_t code) const { return tables_.LocalToHost[code]; }
     uint8_t ToAscii(uint8_t code) const { return tables_.HostToLocal[code]; }
     // Built-in tables for an empty name or a missing file; a file that cannot
@@ -96,11 +107,38 @@ public:
 
 protected:
     std::span<const uint8_t> Record() const { return {record_.data(), recordLen_}; }
+    // The interpreter wrote len bytes of the record, from src on, into the
+    // cells from cell on (one byte into count cells when len is 1); cells
+    // past the screen's end go on at its start.
+    void NoteWritten(const uint8_t* src, size_t len, int cell, size_t count) {
+        if (tracking_) written_.push_back({src - record_.data(), len, cell, count});
+    }
+    void NoteWritten(std::span<const uint8_t> src, int cell) {
+        NoteWritten(src.data(), src.size(), cell, src.size());
+    }
+    // Bytes of the record that hold hidden text wherever they go.
+    void NoteHidden(std::span<const uint8_t> src) { NoteWritten(src.data(), src.size(), -1, 0); }
+    // Called by ProcessRecord once the record has been interpreted, with its
+    // hidden bytes known; an engine dumps its view of the record here.
+    virtual void RecordInterpreted(std::span<const uint8_t> /*record*/) {}
 
 private:
     std::unique_ptr<TPLTndisplay> display_;
     TCodeTables tables_;
+    // Finds the hidden bytes of the record just interpreted.
+    void FindHiddenBytes();
+
     std::vector<uint8_t> record_;
     size_t recordLen_ = 0;
     size_t overlongBytes_ = 0; // bytes of the current record past the bound; 0: none
+    // Where the bytes of the current record went, while records are dumped.
+    struct TWritten {
+        std::ptrdiff_t offset; // in the record
+        size_t len;
+        int cell; // -1: hidden wherever it goes
+        size_t count;
+    };
+    bool tracking_ = false;
+    std::vector<TWritten> written_;
+    TByteRanges hiddenBytes_;
 };

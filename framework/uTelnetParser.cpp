@@ -23,18 +23,28 @@ std::vector<uint8_t> Subnegotiation(std::initializer_list<uint8_t> head, const s
 }
 } // namespace
 
+void TPLTelnet::Receive(const uint8_t* data, size_t len) {
+    blockOffset_ = receiveLog_.Received(data, len);
+    NewData(data, len);
+    receiveLog_.Dump(false);
+}
+
 void TPLTelnet::NewData(const uint8_t* data, size_t len) {
+    const bool follow = receiveLog_.Holding();
     size_t i = 0;
     // After a disconnection nothing more of the block is read: the check
     // comes before each run of data and before each command byte.
     while (i < len && !parsingStopped_.load(std::memory_order_relaxed)) {
         const size_t taken = AtPlainData() ? AddDataRun(data + i, len - i) : 0;
         if (taken != 0) {
+            if (follow) receiveLog_.RecordBytes(recordBytes_, blockOffset_ + i, taken);
+            recordBytes_ += taken;
             bytesSinceRecordEnd_ += taken;
             i += taken;
             continue;
         }
         ++bytesSinceRecordEnd_;
+        parseOffset_ = blockOffset_ + i;
         ParseByte(data[i++]);
     }
     FlushData();
@@ -103,52 +113,75 @@ void TPLTelnet::ParseByte(uint8_t b) {
         AddByte(b);
 }
 
+// A party never acknowledges a request to enter a mode it is already in, or
+// two parties that both did would negotiate for ever: only a change of an
+// option is answered, and a refusal is said once.
 void TPLTelnet::Negotiate(uint8_t verb, uint8_t option) {
+    const bool hostSide = verb == WILL || verb == WONT;
+    const bool enable = verb == WILL || verb == DO;
+    TOptionSide& side = (hostSide ? hostOptions_ : ourOptions_)[option];
+    if (enable && !side.On && Agrees(verb, option)) {
+        side = {true, false};
+        Accept(verb, option);
+        return;
+    }
+    if (verb == WONT && option == BINARY) {
+        // Binary mode ends in both directions together, without an answer.
+        binaryIn_ = binaryOut_ = false;
+        hostOptions_[BINARY] = ourOptions_[BINARY] = {};
+        return;
+    }
+    if (enable && side.On) return; // in effect already
+    if (side.On) {
+        // An option we took up ends without an answer.
+        side = {};
+        return;
+    }
+    // Options the transport does not know are refused, TN3270E (40)
+    // included: a WILL or a WONT with DONT, a DO or a DONT with WONT, once.
+    // The others it knows stay quiet when it does not take them up.
+    const bool known = Agrees(WILL, option) || Agrees(DO, option);
+    if (known || side.Refused) return;
+    side.Refused = true;
+    SendCommand(hostSide ? DONT : WONT, option);
+}
+
+bool TPLTelnet::Agrees(uint8_t verb, uint8_t option) {
     switch (option) {
     case BINARY:
-        if (verb == WILL || verb == DO) {
-            SendCommand(verb == WILL ? DO : WILL, BINARY);
-            binaryIn_ = binaryOut_ = true;
-        } else if (verb == WONT) {
-            binaryIn_ = binaryOut_ = false;
-        }
+    case SGA:
+    case END_OF_RECORD:
+        return true;
+    case ECHO:
+        return verb == WILL;
+    case SEND_LOCATION:
+    case TERMINAL_TYPE:
+        return verb == DO;
+    default:
+        return false;
+    }
+}
+
+void TPLTelnet::Accept(uint8_t verb, uint8_t option) {
+    SendCommand(verb == WILL ? DO : WILL, option);
+    switch (option) {
+    case BINARY:
+        binaryIn_ = binaryOut_ = true;
         break;
     case ECHO:
-        if (verb == WILL) {
-            SendCommand(DO, ECHO);
-            echoAgreed_ = true;
-        }
+        echoAgreed_ = true;
         break;
     case SGA:
-        if (verb == WILL || verb == DO) {
-            SendCommand(verb == WILL ? DO : WILL, SGA);
-            sgaAgreed_ = true;
-        }
+        sgaAgreed_ = true;
         break;
-    case SEND_LOCATION:
-        if (verb == DO) {
-            SendCommand(WILL, SEND_LOCATION);
-            if (OnSendLocation) OnSendLocation(*this);
-            const auto answer = Subnegotiation({SEND_LOCATION}, Location);
-            SendData(answer.data(), answer.size());
-        }
+    case SEND_LOCATION: {
+        if (OnSendLocation) OnSendLocation(*this);
+        const auto answer = Subnegotiation({SEND_LOCATION}, Location);
+        SendData(answer.data(), answer.size());
         break;
-    case TERMINAL_TYPE:
-        if (verb == DO) {
-            SendCommand(WILL, TERMINAL_TYPE);
-            recordAgreed_ = true;
-        }
-        break;
-    case END_OF_RECORD:
-        if (verb == WILL || verb == DO) {
-            SendCommand(verb == WILL ? DO : WILL, END_OF_RECORD);
-            recordAgreed_ = true;
-        }
-        break;
-    default:
-        // Every other option is refused, TN3270E (40) included: a WILL with
-        // DONT, a DO with WONT, and each refusal acknowledged in kind.
-        SendCommand(verb == WILL || verb == WONT ? DONT : WONT, option);
+    }
+    default: // TERMINAL-TYPE, END-OF-RECORD
+        recordAgreed_ = true;
         break;
     }
 }
@@ -167,6 +200,8 @@ void TPLTelnet::DoSubnegotiation(const uint8_t* data, size_t count) {
 }
 
 void TPLTelnet::AddByte(uint8_t b) {
+    if (receiveLog_.Holding()) receiveLog_.RecordBytes(recordBytes_, parseOffset_, 1);
+    ++recordBytes_;
     record_[pending_++] = b;
     if (pending_ == kBufferSize) FlushData();
 }
@@ -194,12 +229,16 @@ void TPLTelnet::TextReceived(const uint8_t* data, size_t len) {
 
 void TPLTelnet::EndOfRecord() {
     bytesSinceRecordEnd_ = 0;
+    recordBytes_ = 0;
     FlushData();
     if (!binaryIn_)
         TextReceived(record_.data(), 0);
     else if (OnBinaryRecord)
         OnBinaryRecord(*this);
-    if (!stream_) return;
+    if (!stream_) {
+        receiveLog_.RecordEnded({});
+        return;
+    }
     // A record the engine cannot interpret costs that record only: what it
     // changed before the failure is still shown, and the records after it in
     // the block are still read.
@@ -208,6 +247,7 @@ void TPLTelnet::EndOfRecord() {
     } catch (const std::exception& e) {
         LogRecordError(e);
     }
+    receiveLog_.RecordEnded(stream_->HiddenBytes());
     try {
         TPLTndisplay* display = stream_->Display();
         if (!display) return;

@@ -9,6 +9,11 @@
 #include "uPLIntfLogg.h"
 #include "uPLTelnet.h"
 
+std::string TThSocketRead::RunawayText() {
+    return Format("The host sent more than %d MiB without ending a record; the session was closed",
+                  static_cast<int>(TPLTelnet::kRunawayBytes >> 20));
+}
+
 TThSocketRead::TThSocketRead(std::shared_ptr<TPLTelnet> session) : buffer_(TPLTelnet::kBufferSize) {
     thread_ = std::thread(&TThSocketRead::Execute, this, std::move(session));
 }
@@ -22,6 +27,9 @@ TThSocketRead::~TThSocketRead() {
 }
 
 void TThSocketRead::Join() {
+    // Two closers may wait at once (a Disconnect and the owner's release):
+    // the thread is joined once, and the other waits until that is done.
+    std::lock_guard lock(joinLock_);
     if (thread_.joinable() && !IsCurrentThread()) thread_.join();
 }
 
@@ -34,7 +42,10 @@ void TThSocketRead::Execute(std::shared_ptr<TPLTelnet> session) {
             pollfd p{fd, POLLIN, 0};
             int ready = poll(&p, 1, s.Timing.WaitMillis);
             if (ready < 0 && errno == EINTR) continue;
-            if (ready < 0) break;
+            if (ready < 0) {
+                s.NoteEndError(SocketErrorText(errno, "poll"));
+                break;
+            }
             if (ready > 0) {
                 if (s.Timing.DataPauseMillis > 0)
                     std::this_thread::sleep_for(
@@ -45,19 +56,15 @@ void TThSocketRead::Execute(std::shared_ptr<TPLTelnet> session) {
                 } while (n < 0 && errno == EINTR);
                 // A failed receive (a reset, a host that stopped answering the
                 // keep-alive probes) is the reason the session ends.
-                if (n < 0 && !stop_.load() && s.EndErrorText().empty())
-                    s.SetEndErrorText(SocketErrorText(errno, "recv"));
+                if (n < 0 && !stop_.load()) s.NoteEndError(SocketErrorText(errno, "recv"));
                 if (n <= 0) break;
                 try {
                     WriteLog(6, Format("%.4d : TThSocketRead: recibidos %d bytes (ver dump)",
                                        s.SessionId, static_cast<int>(n)));
-                    WriteDump(6,
-                              Format("DATA STREAM RECIBIDO DESDE HOST (EBCDIC): %d BYTES",
-                                     static_cast<int>(n)),
-                              kDumpWidth, buffer_.data(), static_cast<int>(n), kDumpBlock);
                     if (!HandleData(s, buffer_.data(), static_cast<size_t>(n))) {
                         WriteLog(1, Format("%.4d : ERROR DE RECEPCION (LOOPING) en TThSocketRead",
                                            s.SessionId));
+                        s.NoteEndError(RunawayText());
                         s.CloseSession();
                     }
                 } catch (const std::exception& e) {
@@ -83,7 +90,7 @@ void TThSocketRead::Execute(std::shared_ptr<TPLTelnet> session) {
 
 bool TThSocketRead::HandleData(TPLTelnet& session, const uint8_t* data, size_t len) {
     std::lock_guard lock(session.SessionLock);
-    session.NewData(data, len);
+    session.Receive(data, len);
     // A busy host ends records; one running away sends bytes that never do.
     return !session.RunningAway();
 }

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -23,8 +25,11 @@ public:
 
     void Stop() { stop_.store(true); }
     bool IsCurrentThread() const { return thread_.get_id() == std::this_thread::get_id(); }
-    // Waits for the thread to end; never from the thread itself.
+    // Waits for the thread to end; never from the thread itself. Any number
+    // of threads may wait at once.
     void Join();
+    // Why the session of a host that ran away was closed.
+    static std::string RunawayText();
 
 private:
     void Execute(std::shared_ptr<TPLTelnet> session);
@@ -32,6 +37,7 @@ private:
     bool HandleData(TPLTelnet& session, const uint8_t* data, size_t len);
 
     std::atomic<bool> stop_{false};
+    std::mutex joinLock_;
     std::vector<uint8_t> buffer_;
     std::thread thread_;
 };

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "HostSim.h"
 #include "Stream3270Rig.h"
 #include "framework/Log32Fake.h"
+#include "support/LoggedLink.h"
 #include "support/TempDir.h"
 #include "uLastError.h"
 #include "uPLIntfLogg.h"
@@ -224,27 +226,13 @@ Bytes DumpOf(Bytes record, size_t first, size_t last) {
 }
 
 TEST(Session, HiddenFieldTextReachesTheHostButNotTheDump) {
-    TTempDir dir;
-    dir.write(kSettingsFileName, "[Tn3270]\nLogLevel=9\n");
-    log32fake::TInstalled fake;
-    ConfigureEngineLogs("Tn3270", dir.path());
-    hostsim::THostSim host(hostsim::TProtocol::TN3270);
     auto session = std::make_shared<TPLTn3270>(1);
-    session->Host = "127.0.0.1";
-    session->Port = std::to_string(host.Port());
-    session->Timing.DataPauseMillis = 0;
-    session->Connect();
-    const auto conn = host.Accept();
-    ASSERT_TRUE(conn);
-    ASSERT_TRUE(conn->Negotiate());
+    TLoggedLink link("Tn3270", hostsim::TProtocol::TN3270, session);
+    ASSERT_TRUE(link.Ready());
+    auto& conn = link.Conn;
 
     TPLTn3270stream& s = *session->Stream3270();
-    auto hostText = [&s](std::string_view text) {
-        Bytes out;
-        for (char c : text)
-            out.push_back(s.ToEbcdic(uint8_t(c)));
-        return out;
-    };
+    auto hostText = [&link](std::string_view text) { return link.HostText(text); };
     {
         // A non-display input field at cell 10, a shown one at 30.
         std::lock_guard lock(session->SessionLock);
@@ -260,9 +248,7 @@ TEST(Session, HiddenFieldTextReachesTheHostButNotTheDump) {
     ASSERT_TRUE(conn->ReadRecord(enter));
     conn->SendRecord({0xF2}); // Read Buffer, answered by the reader thread
     ASSERT_TRUE(conn->ReadRecord(buffer));
-    DoneEngineLogs(); // no writer is left to race the reading of the dumps
-    session->Disconnect();
-    session->JoinReader();
+    link.Finish();
 
     std::vector<Bytes> dumped;
     for (const auto& d : log32fake::Dumps())
@@ -281,6 +267,58 @@ TEST(Session, HiddenFieldTextReachesTheHostButNotTheDump) {
     ASSERT_EQ(buffer.size(), 3u + 1920u + 3u);
     EXPECT_EQ(Bytes(buffer.begin() + 15, buffer.begin() + 21), secret) << "sent as typed";
     EXPECT_EQ(dumped.back(), DumpOf(buffer, 15, 34));
+}
+
+TEST(Session, HiddenTextReachesTheHostButNoLogLineOrDump) {
+    auto session = std::make_shared<TPLTn3270>(1);
+    TLoggedLink link("Tn3270", hostsim::TProtocol::TN3270, session);
+    ASSERT_TRUE(link.Ready());
+    auto& conn = link.Conn;
+    TPLTn3270stream& s = *session->Stream3270();
+    auto hostText = [&link](std::string_view text) { return link.HostText(text); };
+    // The host fills in a password field (by a data run, by a graphic escape
+    // and by a repeat), shows another field, and asks for the buffer.
+    conn->SendRecord(Cat({{0xF5, 0xC3},
+                          Sba(10),
+                          {0x1D, 0x4C},
+                          hostText("HOSTPW"),
+                          {0x08},
+                          hostText("Q"),
+                          {0x3C},
+                          Addr(25),
+                          hostText("Z"),
+                          Sba(30),
+                          {0x1D, 0x60},
+                          hostText("SHOWN"),
+                          Sba(50),
+                          {0x1D, 0x60}}));
+    conn->SendRecord({0xF2});
+    Bytes buffer;
+    ASSERT_TRUE(conn->ReadRecord(buffer));
+    // The user types the password and presses Enter; the host writes a
+    // message before it answers, and the list is made again.
+    {
+        std::lock_guard lock(session->SessionLock);
+        s.Display3270()->PutString(11, 19, "SECRET");
+        ASSERT_EQ(session->SetAid("@E"), 0);
+    }
+    Bytes enter;
+    ASSERT_TRUE(conn->ReadRecord(enter));
+    const Bytes secret = hostText("SECRET");
+    EXPECT_NE(std::search(enter.begin(), enter.end(), secret.begin(), secret.end()), enter.end())
+        << "the host gets the password";
+    conn->SendRecord(Cat({{0xF1, 0xC3}, Sba(51), hostText("WAIT")}));
+    conn->SendRecord({0xF2});
+    ASSERT_TRUE(conn->ReadRecord(buffer));
+    link.Finish();
+
+    std::vector<Bytes> needles;
+    for (const char* text : {"SECRET", "HOSTPW", "QZZZ"}) {
+        needles.push_back(hostText(text));
+        needles.emplace_back(text, text + std::strlen(text));
+    }
+    EXPECT_EQ(log32fake::WhereLogged(needles), "");
+    EXPECT_NE(log32fake::WhereLogged({hostText("SHOWN")}), "") << "shown text is dumped";
 }
 
 } // namespace

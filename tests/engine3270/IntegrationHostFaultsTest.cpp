@@ -6,6 +6,7 @@
 
 #include <future>
 
+#include "support/HandleCalls.h"
 #include "support/ScreenIo.h"
 #include "support/SimSession.h"
 #include "support/Stream3270.h"
@@ -127,16 +128,9 @@ TEST(HostFaults3270, LongRecordsArriveWholeAndOverlongOnesAreDroppedWhole) {
 }
 
 // Read Buffer commands until the engine, whose replies the host no longer
-// reads, stops reading too: its reader is then blocked in a send, holding the
-// session's lock.
+// reads, stops reading too: its reader is then blocked in a send.
 bool StallTheReader(TSimSession& s) {
-    s.conn->StopReading();
-    Bytes commands;
-    for (int i = 0; i < 2000; ++i)
-        commands.insert(commands.end(), {0xF2, 0xFF, 0xEF});
-    for (int i = 0; i < 1000; ++i)
-        if (!s.conn->SendRawWithin(commands, 500ms)) return true;
-    return false;
+    return s.conn->StallClient({0xF2, 0xFF, 0xEF});
 }
 
 TEST(HostFaults3270, HostThatStopsReadingCannotHoldUpDisconnect) {
@@ -152,6 +146,24 @@ TEST(HostFaults3270, HostThatStopsReadingCannotHoldUpDisconnect) {
     EXPECT_EQ(closing.get(), 0);
     EXPECT_EQ(s.events.Count(PL_SESSION_DISCONNECTED), 1);
     EXPECT_EQ(s.events.Entries().back().errorText, "") << "a close asked for is no error";
+    s.handle = -1;
+}
+
+TEST(HostFaults3270, StalledReplyHoldsUpNoCallThatOnlyLooksAtTheScreen) {
+    TSimSession s;
+    ASSERT_TRUE(s.Negotiate());
+    s.conn->SendRecord(kGoodScreen);
+    THostFields screen;
+    ASSERT_TRUE(screenio::WaitForScreen(s.handle, s.events, ShowsAlive, screen));
+    ASSERT_TRUE(StallTheReader(s));
+    ExpectPromptScreenCalls(Engine3270(), s.handle);
+    // Enter waits for the replies made before it; Disconnect cuts them off,
+    // and Enter's with them.
+    auto enter = std::async(std::launch::async, [&] { return screenio::Send(s.handle, "@E", 0); });
+    EXPECT_EQ(enter.wait_for(300ms), std::future_status::timeout) << "it passed the replies";
+    EXPECT_EQ(Engine3270().Disconnect(s.handle), 0);
+    ASSERT_EQ(enter.wait_for(2s), std::future_status::ready) << "the close left it waiting";
+    EXPECT_EQ(enter.get(), -1);
     s.handle = -1;
 }
 
@@ -211,11 +223,18 @@ TEST(HostFaults3270, RunawayHostIsCutOffWithOneDisconnection) {
     ASSERT_TRUE(s.Negotiate());
     std::jthread flood([&] { s.conn->Flood(100'000, 1024); });
     ASSERT_TRUE(s.events.WaitFor(PL_SESSION_DISCONNECTED, 1, 10s)) << "the stream ran on";
-    EXPECT_NE(s.events.Entries().back().thread, std::this_thread::get_id());
+    const auto last = s.events.Entries().back();
+    EXPECT_NE(last.thread, std::this_thread::get_id());
+    const std::string text =
+        "The host sent more than 4 MiB without ending a record; the session was closed";
+    EXPECT_EQ(last.errorText, text);
     EXPECT_TRUE(s.WaitReleased());
     EXPECT_TRUE(s.conn->WaitClientClosed());
     flood.join();
     EXPECT_EQ(s.events.Count(PL_SESSION_DISCONNECTED), 1);
+    char buffer[64];
+    EXPECT_EQ(Engine3270().GetScreen(s.handle, buffer, sizeof buffer), -1);
+    EXPECT_EQ(Engine3270().LastErrMsg(), text) << "the caller's next call learns why";
     s.handle = -1;
 }
 

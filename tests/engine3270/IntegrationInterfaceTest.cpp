@@ -7,6 +7,7 @@
 #include <cstring>
 #include <thread>
 
+#include "support/HandleCalls.h"
 #include "support/ScreenIo.h"
 #include "support/SimSession.h"
 #include "support/Stream3270.h"
@@ -41,46 +42,31 @@ TEST(Interface3270, ExportsTheEngineInterfaceWithoutTheSystemRequest) {
 }
 
 TEST(Interface3270, HandleOutsideTheTableGivesMinusOneAndItsTextOnThatThreadOnly) {
-    char buffer[16];
-    const uint8_t fields[] = {0};
-    const struct {
-        const char* call;
-        std::function<int32_t(int32_t)> run;
-    } calls[] = {
-        {"SetParams", [](int32_t h) { return E().SetParams(h, "TRM=IBM-3278-2"); }},
-        {"Disconnect", [](int32_t h) { return E().Disconnect(h); }},
-        {"GetScreen", [&](int32_t h) { return E().GetScreen(h, buffer, sizeof buffer); }},
-        {"GetScreenEx", [&](int32_t h) { return E().GetScreenEx(h, buffer, sizeof buffer); }},
-        {"SendToScreen", [&](int32_t h) { return E().SendToScreen(h, "@E", fields, 1); }},
-    };
-    for (const auto& c : calls) {
+    for (const auto& call : HandleCalls(E())) {
         for (int32_t h : {0, 256, -1, INT32_MIN}) {
-            SCOPED_TRACE(std::string(c.call) + " with handle " + std::to_string(h));
-            std::string text = TextOnFreshThread([&] { EXPECT_EQ(c.run(h), -1); });
+            SCOPED_TRACE(call.name + " with handle " + std::to_string(h));
+            std::string text = TextOnFreshThread([&] { EXPECT_EQ(call.run(h), -1); });
             EXPECT_EQ(text, kInvalidHandle);
         }
     }
-    // LastResult refuses such a handle without setting any text.
-    for (int32_t h : {0, 256})
-        EXPECT_EQ(TextOnFreshThread([&] { EXPECT_EQ(E().LastResult(h), -1); }), "");
     // The text belongs to the thread that failed.
+    char buffer[16];
     EXPECT_EQ(E().GetScreen(0, buffer, sizeof buffer), -1);
     EXPECT_STREQ(E().LastErrMsg(), kInvalidHandle);
     EXPECT_EQ(TextOnFreshThread([] {}), "");
 }
 
-TEST(Interface3270, FreeSlotGivesMinusOneAndLeavesTheTextAlone) {
-    char buffer[16];
-    const uint8_t fields[] = {0};
-    const std::string text = TextOnFreshThread([&] {
-        EXPECT_EQ(E().SetParams(200, "TRM=X"), -1);
-        EXPECT_EQ(E().Disconnect(200), -1);
-        EXPECT_EQ(E().GetScreen(200, buffer, sizeof buffer), -1);
-        EXPECT_EQ(E().GetScreenEx(200, buffer, sizeof buffer), -1);
-        EXPECT_EQ(E().SendToScreen(200, "@E", fields, 1), -1);
-        EXPECT_EQ(E().LastResult(200), -1);
-    });
-    EXPECT_EQ(text, "");
+TEST(Interface3270, HandleNeverOpenedOrClosedGivesMinusOneAndItsText) {
+    TSimSession live;
+    ASSERT_GT(live.handle, 0);
+    int32_t closed;
+    {
+        TSimSession s;
+        ASSERT_GT(s.handle, 0);
+        closed = s.handle;
+    }
+    // On a thread of its own, whose last text is its own.
+    std::thread([&] { ExpectNotOpen(E(), live.handle, closed); }).join();
 }
 
 TEST(Interface3270, ConnectGivesAHandleWithResultZeroAndClearsTheText) {

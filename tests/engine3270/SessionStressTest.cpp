@@ -31,4 +31,13 @@ TEST(SessionStress, SessionsReadAndAnsweredWhileTheHostWritesCloseFromBothSides)
     stress.Run();
 }
 
+TEST(SessionStress, TwoDisconnectsOfOneHandleCloseItOnceAndNeitherWaitsForEver) {
+    TReleaseRace(Engine3270(), ScreenRecord(1), hostsim::TProtocol::TN3270)
+        .TwoDisconnectsAtOnce(200);
+}
+
+TEST(SessionStress, CallsRacingTheCloseReturnPromptlyAndSayTheHandleIsGone) {
+    TReleaseRace(Engine3270(), ScreenRecord(1), hostsim::TProtocol::TN3270).CallsRacingTheClose(40);
+}
+
 } // namespace

@@ -5,6 +5,7 @@
 
 #include "HostSim.h"
 #include "framework/Log32Fake.h"
+#include "support/LoggedLink.h"
 #include "support/TempDir.h"
 #include "uPLIntfLogg.h"
 #include "uPLTn5250.h"
@@ -246,26 +247,11 @@ TEST_F(HostFields5250, ColumnMarkersAtTheRightEdgeNeverReadPastTheScreen) {
 }
 
 TEST_F(HostFields5250, HiddenFieldTextReachesTheHostButNotTheDump) {
-    TTempDir dir;
-    dir.write(kSettingsFileName, "[Tn5250]\nLogLevel=9\n");
-    log32fake::TInstalled fake;
-    ConfigureEngineLogs("Tn5250", dir.path());
-    hostsim::THostSim host;
-    session->Host = "127.0.0.1";
-    session->Port = std::to_string(host.Port());
-    session->Timing.DataPauseMillis = 0;
-    session->Connect();
-    const auto conn = host.Accept();
-    ASSERT_TRUE(conn);
-    ASSERT_TRUE(conn->Negotiate());
-
+    TLoggedLink link("Tn5250", hostsim::TProtocol::TN5250, session);
+    ASSERT_TRUE(link.Ready());
+    auto& conn = link.Conn;
     TPLTn5250stream& s = *session->Stream5250();
-    auto hostText = [&s](std::string_view text) {
-        std::vector<uint8_t> out;
-        for (char c : text)
-            out.push_back(s.ToEbcdic(uint8_t(c)));
-        return out;
-    };
+    auto hostText = [&link](std::string_view text) { return link.HostText(text); };
     // READ MDT sends the trimmed text; READ INPUT the whole field, blanks too.
     struct Case {
         uint8_t replyMode;
@@ -298,9 +284,7 @@ TEST_F(HostFields5250, HiddenFieldTextReachesTheHostButNotTheDump) {
     conn->SendRecord({0x00, 0x0C, 0x12, 0xA0, 0x00, 0x00, 0x04, 0x00, 0x00, 0x03, 0x04, 0x02});
     std::vector<uint8_t> image;
     ASSERT_TRUE(conn->ReadRecord(image));
-    DoneEngineLogs(); // no writer is left to race the reading of the dumps
-    session->Disconnect();
-    session->JoinReader();
+    link.Finish();
 
     std::vector<std::vector<uint8_t>> dumped;
     for (const auto& dump : log32fake::Dumps())
@@ -334,6 +318,70 @@ TEST_F(HostFields5250, HiddenFieldTextReachesTheHostButNotTheDump) {
         expected.insert(expected.end(), {0xFF, 0xEF});
         EXPECT_EQ(dumped[i], expected) << "mode " << int(cases[i].replyMode);
     }
+}
+
+TEST_F(HostFields5250, HiddenTextReachesTheHostButNoLogLineOrDump) {
+    TLoggedLink link("Tn5250", hostsim::TProtocol::TN5250, session);
+    ASSERT_TRUE(link.Ready());
+    auto& conn = link.Conn;
+    auto hostText = [&link](std::string_view text) { return link.HostText(text); };
+    auto record = [](uint8_t opcode, std::vector<uint8_t> data) {
+        const size_t len = data.size() + 10;
+        data.insert(data.begin(), {uint8_t(len >> 8), uint8_t(len), 0x12, 0xA0, 0x00, 0x00, 0x04,
+                                   0x00, 0x00, opcode});
+        return data;
+    };
+    // The host's query, answered by the reader: once the answer is in, the
+    // records before it have been interpreted.
+    auto interpreted = [&] {
+        conn->SendRecord(record(0x00, {0x04, 0xF3, 0x00, 0x05, 0xD9, 0x70, 0x00}));
+        std::vector<uint8_t> answer;
+        return conn->ReadRecord(answer);
+    };
+    // A password field the host fills in, a shown one, and hidden text
+    // outside any field.
+    std::vector<uint8_t> screen = {0x04, 0x11, 0x00, 0x08, 0x11, 0x06, 0x34,
+                                   0x1D, 0x40, 0x00, 0x27, 0x00, 0x0A};
+    for (auto part : {hostText("HOSTPW"),
+                      std::vector<uint8_t>{0x11, 0x07, 0x34, 0x1D, 0x40, 0x00, 0x24, 0x00, 0x0A},
+                      hostText("BOB"), std::vector<uint8_t>{0x11, 0x0A, 0x01, 0x27},
+                      hostText("HIDDEN"), std::vector<uint8_t>{0x20}})
+        screen.insert(screen.end(), part.begin(), part.end());
+    conn->SendRecord(record(0x03, screen));
+    ASSERT_TRUE(interpreted());
+    // The user types the password over the host's and presses Enter; the
+    // caller fetches the screen before the host answers.
+    {
+        std::lock_guard lock(session->SessionLock);
+        d.PutFieldData(5 * 80 + 52, "SECRET");
+        ASSERT_EQ(session->SetAid("@E"), 0);
+    }
+    std::vector<uint8_t> enter;
+    ASSERT_TRUE(conn->ReadRecord(enter));
+    const auto secret = hostText("SECRET");
+    EXPECT_NE(std::search(enter.begin(), enter.end(), secret.begin(), secret.end()), enter.end())
+        << "the host gets the password";
+    {
+        std::lock_guard lock(session->SessionLock);
+        session->SetWindows(false);
+    }
+    // SAVE SCREEN, then the image brought back with RESTORE SCREEN.
+    conn->SendRecord(record(0x03, {0x04, 0x02}));
+    std::vector<uint8_t> image;
+    ASSERT_TRUE(conn->ReadRecord(image));
+    ASSERT_GT(image.size(), 10u);
+    conn->SendRecord(record(0x03, std::vector<uint8_t>(image.begin() + 10, image.end())));
+    ASSERT_TRUE(interpreted());
+    link.Finish();
+
+    std::vector<std::vector<uint8_t>> needles;
+    for (const char* text : {"SECRET", "HOSTPW", "HIDDEN"}) {
+        needles.push_back(hostText(text));
+        needles.emplace_back(text, text + 6);
+    }
+    EXPECT_EQ(log32fake::WhereLogged(needles), "");
+    EXPECT_NE(log32fake::WhereLogged({std::vector<uint8_t>{'B', 'O', 'B'}}), "")
+        << "shown text is logged";
 }
 
 } // namespace

@@ -27,4 +27,14 @@ TEST(InterfaceStress, SixtyFourSessionsCloseFromBothSidesAtOnce) {
     stress.Run();
 }
 
+TEST(InterfaceStress, TwoDisconnectsOfOneHandleCloseItOnceAndNeitherWaitsForEver) {
+    static TEngineModule engine(CORVALEN_BIN_DIR "/PLTn5250.so");
+    TReleaseRace(engine, ScreenRecord(1)).TwoDisconnectsAtOnce(200);
+}
+
+TEST(InterfaceStress, CallsRacingTheCloseReturnPromptlyAndSayTheHandleIsGone) {
+    static TEngineModule engine(CORVALEN_BIN_DIR "/PLTn5250.so");
+    TReleaseRace(engine, ScreenRecord(1)).CallsRacingTheClose(40);
+}
+
 } // namespace

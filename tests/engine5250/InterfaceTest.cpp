@@ -5,10 +5,13 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
 
 #include "HostSim.h"
 #include "support/EngineCallbacks.h"
 #include "support/EngineModule.h"
+#include "support/HandleCalls.h"
 #include "uPlBasFld.h"
 
 using namespace std::chrono_literals;
@@ -182,6 +185,18 @@ TEST(Interface, BadHandlesAndArgumentsGiveMinusOne) {
     EXPECT_STREQ(Engine().LastErrMsg(), "Invalid property value");
 }
 
+TEST(Interface, HandleNeverOpenedOrClosedGivesMinusOneAndItsText) {
+    Session live;
+    ASSERT_GT(live.handle, 0);
+    int32_t closed;
+    {
+        Session s;
+        ASSERT_GT(s.handle, 0);
+        closed = s.handle;
+    }
+    ExpectNotOpen(Engine(), live.handle, closed);
+}
+
 TEST(Interface, ParameterItemsReachTheNegotiation) {
     struct Case {
         std::string items, termType;
@@ -211,6 +226,35 @@ TEST(Interface, HostClosingReleasesTheHandleOnTheReaderThread) {
     EXPECT_EQ(Engine().LastResult(s.handle), -1);
     EXPECT_EQ(Engine().Disconnect(s.handle), -1);
     EXPECT_EQ(s.events.Count(2), 1);
+    s.handle = -1;
+}
+
+TEST(Interface, StalledReplyHoldsUpNoCallThatOnlyLooksAtTheScreen) {
+    Session s;
+    ASSERT_TRUE(s.conn->Negotiate());
+    // A screen of letters that alternate, so that its saved image is large.
+    Bytes busy = {0x00, 0x00, 0x12, 0xA0, 0x00, 0x00, 0x04, 0x00, 0x00,
+                  0x03, 0x04, 0x11, 0x00, 0x08, 0x11, 0x01, 0x01};
+    for (int i = 0; i < 1900; ++i)
+        busy.push_back(i % 2 ? 0xC1 : 0xC2);
+    busy[0] = static_cast<uint8_t>(busy.size() >> 8);
+    busy[1] = static_cast<uint8_t>(busy.size());
+    s.conn->SendRecord(busy);
+    ASSERT_TRUE(s.events.WaitFor(4));
+    // SAVE SCREEN commands until the engine, whose images the host no longer
+    // reads, stops reading too: its reader is then blocked sending one.
+    ASSERT_TRUE(s.conn->StallClient(
+        {0x00, 0x0C, 0x12, 0xA0, 0x00, 0x00, 0x04, 0x00, 0x00, 0x03, 0x04, 0x02, 0xFF, 0xEF}))
+        << "the reader never blocked";
+    ExpectPromptScreenCalls(Engine(), s.handle);
+    // A system request waits for the images made before it; Disconnect
+    // cuts them off, and the request with them.
+    auto request =
+        std::async(std::launch::async, [&] { return Engine().SendSystemRequest(s.handle, "3"); });
+    EXPECT_EQ(request.wait_for(300ms), std::future_status::timeout) << "it passed the images";
+    EXPECT_EQ(Engine().Disconnect(s.handle), 0);
+    ASSERT_EQ(request.wait_for(2s), std::future_status::ready) << "the close left it waiting";
+    EXPECT_EQ(request.get(), -1);
     s.handle = -1;
 }
 

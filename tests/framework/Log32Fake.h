@@ -1,6 +1,7 @@
 // A log32 stand-in that records every call, for tests of the writers.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -50,6 +51,23 @@ inline void DumpLog(int32_t h, uint16_t level, const char* title, uint16_t width
 }
 inline void MsgLog(int32_t h, uint16_t level, const char* text) {
     Calls().push_back("MsgLog " + std::to_string(h) + " " + std::to_string(level) + " " + text);
+}
+
+// Where any of the byte strings shows in what was logged: the message, or
+// the title of the dump, that holds it first; "" when none does.
+inline std::string WhereLogged(const std::vector<std::vector<uint8_t>>& needles) {
+    auto holds = [&needles](const uint8_t* data, size_t size) {
+        for (const auto& n : needles)
+            if (std::search(data, data + size, n.begin(), n.end()) != data + size) return true;
+        return false;
+    };
+    for (const std::string& call : Calls())
+        if (call.rfind("MsgLog ", 0) == 0 &&
+            holds(reinterpret_cast<const uint8_t*>(call.data()), call.size()))
+            return call;
+    for (const TDump& dump : Dumps())
+        if (holds(dump.bytes.data(), dump.bytes.size())) return "dump " + dump.title;
+    return "";
 }
 
 // Installs the fake for the life of the object.

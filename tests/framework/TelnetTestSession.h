@@ -19,12 +19,21 @@ using Bytes = std::vector<uint8_t>;
 using namespace std::chrono_literals;
 
 // Records each record; a record that begins with 0xEE fails, one that begins
-// with 0x5A sets the status text to its remaining bytes.
+// with 0x5A sets the status text to its remaining bytes. Byte i of a record
+// is written into cell i, which is hidden when the byte is 'S'.
 class TRecordingStream : public TNullStream {
 public:
     using TNullStream::TNullStream;
+    bool HiddenCell(int cell) const override {
+        return cell >= 0 && static_cast<size_t>(cell) < hidden_.size() && hidden_[cell];
+    }
     void ProcessData() override {
         Bytes record(Record().begin(), Record().end());
+        hidden_.assign(record.size(), false);
+        for (size_t i = 0; i < record.size() && i < 1920; ++i) {
+            NoteWritten(Record().data() + i, 1, static_cast<int>(i), 1);
+            hidden_[i] = record[i] == 'S';
+        }
         {
             std::lock_guard lock(mutex_);
             records_.push_back(record);
@@ -49,6 +58,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Bytes> records_;
+    std::vector<bool> hidden_;
 };
 
 struct TEventRecord {

@@ -1,9 +1,11 @@
 #include "HostSim.h"
 
 #include <arpa/inet.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -70,7 +72,17 @@ struct TSimConnection::TState {
     bool readerEnded = false;
     bool clientClosed = false;
     bool readingStopped = false; // the receive thread waits before its next read
+    bool acknowledgeOptions = false;
 };
+
+namespace {
+// The host's acknowledgement in kind of a client's option command.
+Bytes Acknowledgement(const TTelnetUnit& unit) {
+    const uint8_t verb = unit.payload[0];
+    const uint8_t ack = verb == WILL ? DO : verb == DO ? WILL : verb == WONT ? DONT : WONT;
+    return {IAC, ack, unit.payload[1]};
+}
+} // namespace
 
 void TSimConnection::TState::ReadLoop(std::shared_ptr<TState> st, int fd) {
     TTelnetSplitter splitter;
@@ -93,7 +105,8 @@ void TSimConnection::TState::ReadLoop(std::shared_ptr<TState> st, int fd) {
         }
         units.clear();
         splitter.Feed(buffer.data(), static_cast<size_t>(n), units);
-        std::lock_guard lock(st->mutex);
+        Bytes acknowledgements;
+        std::unique_lock lock(st->mutex);
         st->captured.insert(st->captured.end(), buffer.begin(), buffer.begin() + n);
         for (auto& unit : units) {
             switch (unit.kind) {
@@ -102,6 +115,10 @@ void TSimConnection::TState::ReadLoop(std::shared_ptr<TState> st, int fd) {
                 break;
             case TTelnetUnit::TKind::Option:
                 st->options.push_back({unit.payload[0], unit.payload[1]});
+                if (st->acknowledgeOptions) {
+                    const Bytes ack = Acknowledgement(unit);
+                    acknowledgements.insert(acknowledgements.end(), ack.begin(), ack.end());
+                }
                 break;
             case TTelnetUnit::TKind::Subnegotiation:
                 if (unit.payload.size() >= 2 && unit.payload[0] == OPT_TERMINAL_TYPE &&
@@ -115,6 +132,8 @@ void TSimConnection::TState::ReadLoop(std::shared_ptr<TState> st, int fd) {
             }
         }
         st->changed.notify_all();
+        lock.unlock();
+        if (!acknowledgements.empty()) st->Send(acknowledgements);
     }
 }
 
@@ -318,6 +337,42 @@ bool TSimConnection::SendRawWithin(const Bytes& bytes, milliseconds stall) {
         if (::poll(&p, 1, static_cast<int>(stall.count())) <= 0) return false;
     }
     return true;
+}
+
+void TSimConnection::AcknowledgeEveryOption() {
+    std::lock_guard lock(state_->mutex);
+    state_->acknowledgeOptions = true;
+}
+
+bool TSimConnection::StallClient(const Bytes& request, size_t nops) {
+    StopReading();
+    Bytes padded = request;
+    for (size_t i = 0; i < nops; ++i)
+        padded.insert(padded.end(), {IAC, 0xF1}); // NOP
+    std::lock_guard lock(state_->sendMutex);
+    const int fd = state_->fd;
+    if (fd < 0) return false;
+    size_t at = 0; // the next byte of the padded request
+    for (size_t sent = 0; sent < (size_t{256} << 20);) {
+        const ssize_t n =
+            ::send(fd, padded.data() + at, padded.size() - at, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            sent += static_cast<size_t>(n);
+            at = (at + static_cast<size_t>(n)) % padded.size();
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+        // The window is full. A client that only reads slowly takes some
+        // bytes within a second; a blocked one takes none.
+        int before = 0, after = 0;
+        ::ioctl(fd, SIOCOUTQ, &before);
+        pollfd p{fd, POLLOUT, 0};
+        if (::poll(&p, 1, 1000) > 0) continue;
+        ::ioctl(fd, SIOCOUTQ, &after);
+        if (after == before) return true;
+    }
+    return false;
 }
 
 void TSimConnection::StopReading() {

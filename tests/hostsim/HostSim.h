@@ -68,6 +68,17 @@ public:
     // as the socket takes them, as a host running away does; stops early
     // when the client goes away.
     void Flood(size_t blocks, size_t size = 16);
+    // From now on every option command the client sends is acknowledged in
+    // kind (WILL with DO, DO with WILL, WONT with DONT, DONT with WONT), as a
+    // host that answers requests for what is in effect already does.
+    void AcknowledgeEveryOption();
+    // Stops reading (as StopReading) and sends the request (whole telnet
+    // units, each answered by the client) again and again, each time followed
+    // by `nops` telnet NOPs, until the client takes no more: it is then
+    // blocked sending its answers. The NOPs keep each block the client
+    // receives down to a few requests, so that it gets there quickly. False
+    // when it never did.
+    bool StallClient(const Bytes& request, size_t nops = 1000);
     // The host stops reading what the client sends (its receive window
     // fills, the client's sends block) until ResumeReading.
     void StopReading();

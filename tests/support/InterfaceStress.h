@@ -9,8 +9,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -19,6 +23,7 @@
 #include "HostSim.h"
 #include "support/EngineCallbacks.h"
 #include "support/EngineModule.h"
+#include "support/HandleCalls.h"
 #include "uMemoryStream.h"
 #include "uPlBasFld.h"
 
@@ -114,3 +119,183 @@ inline void TInterfaceStress::Run() const {
         }
     }
 }
+
+// Aborts the test program when a round does not end in time: a call that
+// hangs would otherwise hold the run for ever.
+class TWatchdog {
+public:
+    TWatchdog(std::chrono::milliseconds limit, const char* what)
+        : thread_([this, limit, what] {
+              std::unique_lock lock(mutex_);
+              if (!changed_.wait_for(lock, limit, [this] { return done_; })) {
+                  std::fprintf(stderr, "hung: %s\n", what);
+                  std::abort();
+              }
+          }) {}
+    ~TWatchdog() {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+// Starts the callers together, as near the same moment as threads allow.
+struct TStartLine {
+    explicit TStartLine(int callers) : waiting(callers) {}
+    void Arrive() {
+        --waiting;
+        while (waiting.load() > 0)
+            std::this_thread::yield();
+    }
+    std::atomic<int> waiting;
+};
+
+// Sessions of one engine module whose handles are used from several threads
+// while they close.
+struct TReleaseRace {
+    TReleaseRace(TEngineModule& engine, hostsim::Bytes screen,
+                 hostsim::TProtocol protocol = hostsim::TProtocol::TN5250)
+        : Engine(engine), Screen(std::move(screen)), Protocol(protocol),
+          Negotiate(protocol == hostsim::TProtocol::TN3270) {}
+
+    TEngineModule& Engine;
+    // A screen the host sends first.
+    hostsim::Bytes Screen;
+    hostsim::TProtocol Protocol;
+    // Whether each host connection negotiates first.
+    bool Negotiate;
+
+    static constexpr const char* kInvalidHandle = "Invalid Handle passed as parameter";
+
+    // A session on the host with the host's side of it; the handle is 0 when
+    // it failed (the test has failed then).
+    int32_t Open(hostsim::THostSim& host, TEventLog& events,
+                 std::unique_ptr<hostsim::TSimConnection>& conn) const {
+        const std::string connStr = "127.0.0.1;PORT=" + std::to_string(host.Port());
+        const int32_t handle =
+            Engine.Connect(connStr.c_str(), events.UserData(), &TEventLog::Callback);
+        EXPECT_GT(handle, 0) << Engine.LastErrMsg();
+        if (handle <= 0) return 0;
+        conn = host.Accept();
+        EXPECT_TRUE(conn);
+        if (!conn || (Negotiate && !conn->Negotiate())) {
+            ADD_FAILURE() << "no connection or no negotiation";
+            return 0;
+        }
+        return handle;
+    }
+
+    // Two callers disconnect one handle at the same moment, round after
+    // round: one closes the session and waits for its reader, the other
+    // finds the handle no longer open and returns at once; the session
+    // reports its disconnection once.
+    void TwoDisconnectsAtOnce(int rounds) const {
+        hostsim::THostSim host(Protocol);
+        for (int round = 0; round < rounds; ++round) {
+            SCOPED_TRACE("round " + std::to_string(round));
+            TEventLog events;
+            std::unique_ptr<hostsim::TSimConnection> conn;
+            const int32_t handle = Open(host, events, conn);
+            ASSERT_GT(handle, 0);
+            int32_t results[2] = {};
+            std::string texts[2];
+            {
+                TWatchdog watchdog(std::chrono::seconds(20), "two Disconnects of one handle");
+                TStartLine start(2);
+                auto disconnect = [&](int i) {
+                    start.Arrive();
+                    results[i] = Engine.Disconnect(handle);
+                    texts[i] = Engine.LastErrMsg();
+                };
+                std::thread first(disconnect, 0), second(disconnect, 1);
+                first.join();
+                second.join();
+            }
+            const int closer = results[0] == 0 ? 0 : 1;
+            EXPECT_EQ(results[closer], 0);
+            EXPECT_EQ(results[1 - closer], -1) << "both closed the session";
+            EXPECT_EQ(texts[1 - closer], kInvalidHandle);
+            EXPECT_EQ(events.Count(2), 1);
+            EXPECT_EQ(events.Entries().back().event, 2) << "nothing after the disconnection";
+        }
+    }
+
+    // Calls with a handle while its session closes, by Disconnect on another
+    // thread (even rounds) or by the host (odd rounds): each returns within
+    // moments, with its result, or with -1 and a text that says the handle is
+    // not open (a record the close cut off gives the socket's text). Once the
+    // handle is released every call says so.
+    void CallsRacingTheClose(int rounds) const {
+        using namespace std::chrono_literals;
+        hostsim::THostSim host(Protocol);
+        std::vector<THandleCall> calls = HandleCalls(Engine);
+        std::erase_if(calls, [](const THandleCall& c) { return c.name == "Disconnect"; });
+        for (int round = 0; round < rounds; ++round) {
+            SCOPED_TRACE("round " + std::to_string(round));
+            TEventLog events;
+            std::unique_ptr<hostsim::TSimConnection> conn;
+            const int32_t handle = Open(host, events, conn);
+            ASSERT_GT(handle, 0);
+            conn->SendRecord(Screen);
+            ASSERT_TRUE(events.WaitFor(4));
+            std::vector<std::string> faults(calls.size());
+            {
+                TWatchdog watchdog(std::chrono::seconds(30), "calls racing the close");
+                TStartLine start(static_cast<int>(calls.size()) + 1);
+                std::vector<std::thread> callers;
+                for (size_t c = 0; c < calls.size(); ++c)
+                    callers.emplace_back([&, c] {
+                        start.Arrive();
+                        const auto until = std::chrono::steady_clock::now() + 10s;
+                        for (;;) {
+                            // A text of its own before each call, which the
+                            // call must replace when it fails.
+                            std::vector<uint8_t> none;
+                            Engine.GetScreen(handle, none.data(), 0);
+                            const auto began = std::chrono::steady_clock::now();
+                            const int32_t result = calls[c].run(handle);
+                            const std::string text = Engine.LastErrMsg();
+                            if (std::chrono::steady_clock::now() - began > 2s) {
+                                faults[c] = "a call took more than 2 s";
+                                return;
+                            }
+                            // Not open any more, or a session that an error
+                            // ended (its record cut off, or the host gone).
+                            if (result == -1 &&
+                                (text == kInvalidHandle || text.rfind("Socket error", 0) == 0))
+                                return;
+                            if (result == -1) {
+                                faults[c] = "-1 with the text \"" + text + "\"";
+                                return;
+                            }
+                            if (began > until) {
+                                faults[c] = "never told that the handle is not open";
+                                return;
+                            }
+                        }
+                    });
+                start.Arrive();
+                if (round % 2 == 0)
+                    EXPECT_EQ(Engine.Disconnect(handle), 0);
+                else
+                    conn->Close();
+                for (auto& t : callers)
+                    t.join();
+            }
+            for (size_t c = 0; c < calls.size(); ++c)
+                EXPECT_EQ(faults[c], "") << calls[c].name;
+            ASSERT_TRUE(events.WaitFor(2));
+            EXPECT_EQ(events.Count(2), 1);
+            EXPECT_EQ(events.Entries().back().event, 2) << "nothing after the disconnection";
+        }
+    }
+};
