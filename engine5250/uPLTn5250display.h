@@ -59,6 +59,8 @@ public:
     static constexpr int kCells = 1920;
     // The field map and the saved image name a field in one byte: slots 1..255.
     static constexpr int kSlots = 255;
+    // The character of a cell that holds a screen attribute.
+    static constexpr uint8_t kAttributeCell = 0x01;
 
     TPLTn5250display(int sessionId, int rows, int cols);
     ~TPLTn5250display() override;

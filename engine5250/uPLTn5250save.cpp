@@ -42,12 +42,17 @@ void AppendRuns(std::vector<uint8_t>& out, const uint8_t* plane, const uint8_t* 
     }
 }
 
-// 1 for each cell that holds text of a field the screen does not show.
-std::vector<uint8_t> HiddenCells(const TPLTn5250display& d) {
+// 1 for each cell of a field the screen does not show, and for each cell
+// holding a character under a screen attribute that hides it (text the host
+// wrote outside any field).
+std::vector<uint8_t> HiddenCells(const TPLTn5250stream& stream) {
+    const TPLTn5250display& d = *stream.Display5250();
     std::vector<uint8_t> hidden(kImageCells, 0);
     for (int c = 0; c < kImageCells; ++c) {
         const TFieldFormatRec* f = d.Field(d.FieldMap[static_cast<size_t>(c)]);
-        hidden[static_cast<size_t>(c)] = f && f->Hidden() ? 1 : 0;
+        const uint8_t ch = d.Chars[static_cast<size_t>(c)];
+        const bool text = ch != 0 && ch != TPLTn5250display::kAttributeCell;
+        hidden[static_cast<size_t>(c)] = (f && f->Hidden()) || (text && stream.HiddenCell(c));
     }
     return hidden;
 }
@@ -84,7 +89,7 @@ std::vector<uint8_t> TPLTn5250stream::BuildSaveImage(std::vector<uint8_t>* logVi
                                static_cast<uint8_t>(d->WinLeft()),
                                static_cast<uint8_t>(d->WinBottom()),
                                static_cast<uint8_t>(d->WinRight())};
-    const std::vector<uint8_t> hidden = logView ? HiddenCells(*d) : std::vector<uint8_t>();
+    const std::vector<uint8_t> hidden = logView ? HiddenCells(*this) : std::vector<uint8_t>();
     std::vector<size_t> masked;
     AppendRuns(image, d->Chars.data(), logView ? hidden.data() : nullptr, &masked);
     AppendRuns(image, d->Attrs.data());

@@ -32,9 +32,9 @@ enum : uint8_t {
     kStartOfField = 0x1D,
 };
 
-constexpr uint8_t kAttributeCell = 0x01; // character of a cell holding an attribute
-constexpr int kHeaderKept = 7;           // bytes of a Start-of-Header that mean something here
-constexpr size_t kErrorTextMax = 80;     // characters of an error message kept
+constexpr uint8_t kAttributeCell = TPLTn5250display::kAttributeCell;
+constexpr int kHeaderKept = 7;       // bytes of a Start-of-Header that mean something here
+constexpr size_t kErrorTextMax = 80; // characters of an error message kept
 
 bool IsAttribute(uint8_t b) {
     return b >= 0x20 && b <= 0x3F;

@@ -54,6 +54,9 @@ template <typename TSession> struct TEngineObject {
     intptr_t UserData = 0;
     TSessionCallback Callback = nullptr;
     std::atomic<int32_t> LastResult{0};
+    // Set once Connect has opened the session: until then the handle is
+    // not open to any other call, which would meet a session being set up.
+    std::atomic<bool> Opened{false};
     // Set by the Disconnect that closes the session; any other finds the
     // handle no longer open.
     std::atomic<bool> DisconnectAsked{false};
@@ -72,11 +75,12 @@ public:
     TTable& Handles() { return table_; }
 
     // The object of an open handle; null, with the text of NotOpen, for any
-    // other. A session whose close has begun is no longer open, though its
-    // handle is released only once the disconnection has reached the caller.
+    // other. A session whose Connect has not returned is not open yet; one
+    // whose close has begun is no longer open, though its handle is released
+    // only once the disconnection has reached the caller.
     std::shared_ptr<TObject> Lookup(int32_t handle) {
         auto object = LookupHandle(table_, handle);
-        if (object && object->Engine->Closing()) {
+        if (object && (!object->Opened.load() || object->Engine->Closing())) {
             NotOpen(*object);
             return nullptr;
         }
@@ -145,6 +149,7 @@ public:
                 return self ? DoSessionEvent(self, event) : false;
             };
             session.Connect();
+            object->Opened.store(true);
             SetLastErrorText("");
         } catch (const std::exception& e) {
             WriteLog(1, Format("%.4d : ERROR: %s", handle, e.what()));
@@ -182,6 +187,7 @@ public:
         if (!TTable::InRange(handle)) return -1;
         WriteLog(1, Format("%.4d : Pedido de desconexion", handle));
         if (!object) return -1;
+        if (!object->Opened.load()) return NotOpen(*object);
         if (object->DisconnectAsked.exchange(true)) return NotOpen(*object);
         // The socket goes down before the lock is asked for, so that a
         // record on its way to a host that stopped reading gives up at once.

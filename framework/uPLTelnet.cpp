@@ -35,6 +35,7 @@ void TPLTelnet::Connect() {
     iacSeen_ = false;
     pendingVerb_ = 0;
     inSubnegotiation_ = false;
+    subIacSeen_ = false;
     subCount_ = 0;
     pending_ = 0;
     bytesSinceRecordEnd_ = 0;

@@ -182,6 +182,7 @@ private:
     // Whether the session agrees to the host's WILL or DO for the option.
     static bool Agrees(uint8_t verb, uint8_t option);
     void AddByte(uint8_t b);
+    void AddSubnegotiationByte(uint8_t b);
     void FlushData();
     void LogRecordError(const std::exception& e);
     // Ends the connection for an error: the text becomes this thread's last
@@ -227,6 +228,7 @@ private:
     bool iacSeen_ = false;
     uint8_t pendingVerb_ = 0;
     bool inSubnegotiation_ = false;
+    bool subIacSeen_ = false; // an IAC inside the subnegotiation, not yet paired
     uint8_t subBuffer_[kSubnegotiationSize] = {};
     uint16_t subCount_ = 0;
     std::vector<uint8_t> record_;

@@ -71,10 +71,20 @@ void TPLTelnet::ParseByte(uint8_t b) {
         return;
     }
     if (inSubnegotiation_) {
+        // Only IAC SE ends a subnegotiation: an SE without IAC is a byte of
+        // its text, a doubled IAC one 0xFF byte, and an IAC before any other
+        // byte is kept with it.
+        if (!subIacSeen_) {
+            if (b == IAC)
+                subIacSeen_ = true;
+            else
+                AddSubnegotiationByte(b);
+            return;
+        }
+        subIacSeen_ = false;
         if (b != SE) {
-            // Bytes past the buffer are dropped; what the host asks for
-            // stands in the first bytes.
-            if (subCount_ < kSubnegotiationSize) subBuffer_[subCount_++] = b;
+            AddSubnegotiationByte(IAC);
+            if (b != IAC) AddSubnegotiationByte(b);
             return;
         }
         inSubnegotiation_ = false;
@@ -91,6 +101,7 @@ void TPLTelnet::ParseByte(uint8_t b) {
             break;
         case SB:
             inSubnegotiation_ = true;
+            subIacSeen_ = false;
             subCount_ = 0;
             break;
         case WILL:
@@ -197,6 +208,12 @@ void TPLTelnet::DoSubnegotiation(const uint8_t* data, size_t count) {
     }
     // Asked again: the host refused the terminal type we named.
     EndWithError("Invalid Terminal Type or LU Name");
+}
+
+void TPLTelnet::AddSubnegotiationByte(uint8_t b) {
+    // Bytes past the buffer are dropped; what the host asks for stands in
+    // the first bytes.
+    if (subCount_ < kSubnegotiationSize) subBuffer_[subCount_++] = b;
 }
 
 void TPLTelnet::AddByte(uint8_t b) {

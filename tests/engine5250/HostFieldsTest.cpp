@@ -246,6 +246,16 @@ TEST_F(HostFields5250, ColumnMarkersAtTheRightEdgeNeverReadPastTheScreen) {
     EXPECT_EQ(session->HostFields.WindowMode, 0);
 }
 
+// The character plane of a SAVE SCREEN record (header included), as pairs
+// from its 19th byte; the records after the planes hold each field's text in
+// local characters.
+std::string SavedPlane(const std::vector<uint8_t>& image) {
+    std::string cells;
+    for (size_t i = 18; i + 1 < image.size() && cells.size() < 1920; i += 2)
+        cells.append(image[i], static_cast<char>(image[i + 1]));
+    return cells;
+}
+
 TEST_F(HostFields5250, HiddenFieldTextReachesTheHostButNotTheDump) {
     TLoggedLink link("Tn5250", hostsim::TProtocol::TN5250, session);
     ASSERT_TRUE(link.Ready());
@@ -291,16 +301,8 @@ TEST_F(HostFields5250, HiddenFieldTextReachesTheHostButNotTheDump) {
         if (dump.title.starts_with("DATA STREAM ENVIADO A HOST")) dumped.push_back(dump.bytes);
     ASSERT_GE(dumped.size(), 3u);
     dumped.erase(dumped.begin(), dumped.end() - 3);
-    // The image's character plane as pairs from its 19th byte; the records
-    // after the planes hold each field's text in local characters.
-    auto plane = [](const std::vector<uint8_t>& image) {
-        std::string cells;
-        for (size_t i = 18; i + 1 < image.size() && cells.size() < 1920; i += 2)
-            cells.append(image[i], static_cast<char>(image[i + 1]));
-        return cells;
-    };
-    EXPECT_EQ(plane(image).substr(160, 6), "SECRET");
-    EXPECT_EQ(plane(dumped[2]).substr(160, 6), "******");
+    EXPECT_EQ(SavedPlane(image).substr(160, 6), "SECRET");
+    EXPECT_EQ(SavedPlane(dumped[2]).substr(160, 6), "******");
     const std::string text = "SECRET";
     EXPECT_NE(std::search(image.begin(), image.end(), text.begin(), text.end()), image.end());
     EXPECT_EQ(std::search(dumped[2].begin(), dumped[2].end(), text.begin(), text.end()),
@@ -382,6 +384,19 @@ TEST_F(HostFields5250, HiddenTextReachesTheHostButNoLogLineOrDump) {
     EXPECT_EQ(log32fake::WhereLogged(needles), "");
     EXPECT_NE(log32fake::WhereLogged({std::vector<uint8_t>{'B', 'O', 'B'}}), "")
         << "shown text is logged";
+    // The saved image's character plane holds its text one run per cell: the
+    // hidden text outside any field is masked there too.
+    ASSERT_EQ(SavedPlane(image).substr(9 * 80 + 1, 6), "HIDDEN");
+    int saves = 0;
+    for (const auto& dump : log32fake::Dumps()) {
+        if (!dump.title.starts_with("DATA STREAM ENVIADO A HOST") || dump.bytes.size() < 10 ||
+            !std::equal(image.begin(), image.begin() + 10, dump.bytes.begin()))
+            continue;
+        ++saves;
+        EXPECT_EQ(SavedPlane(dump.bytes).substr(9 * 80 + 1, 6), "******");
+        EXPECT_EQ(SavedPlane(dump.bytes).substr(6 * 80 + 52, 3), "BOB");
+    }
+    EXPECT_EQ(saves, 1);
 }
 
 } // namespace

@@ -37,4 +37,9 @@ TEST(InterfaceStress, CallsRacingTheCloseReturnPromptlyAndSayTheHandleIsGone) {
     TReleaseRace(engine, ScreenRecord(1)).CallsRacingTheClose(40);
 }
 
+TEST(InterfaceStress, CallsOnAHandleBeingOpenedLeaveItsConnectAlone) {
+    static TEngineModule engine(CORVALEN_BIN_DIR "/PLTn5250.so");
+    TReleaseRace(engine, ScreenRecord(1)).CallsOnAHandleBeingOpened(300);
+}
+
 } // namespace

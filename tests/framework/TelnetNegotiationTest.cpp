@@ -146,4 +146,15 @@ TEST(TerminalType, OverlongSubnegotiationIsCutNotOverflowed) {
     EXPECT_TRUE(link.session->Connected());
 }
 
+TEST(Subnegotiation, EndsOnlyAtIacSe) {
+    // A data byte of 0xF0 (SE without IAC) and a doubled IAC stay inside the
+    // subnegotiation, whose option is refused; the record after it arrives as
+    // it was sent.
+    Linked link;
+    link.conn->SendRaw({IAC, SB, 39, 1, 0xF0, 0x41, IAC, IAC, 0x42, IAC, SE});
+    link.conn->SendRecord({0x01, 0x02});
+    ASSERT_TRUE(link.session->Recorder().WaitForRecords(1));
+    EXPECT_EQ(link.session->Recorder().Records()[0], (Bytes{0x01, 0x02}));
+}
+
 } // namespace

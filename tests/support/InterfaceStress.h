@@ -298,4 +298,37 @@ struct TReleaseRace {
             EXPECT_EQ(events.Entries().back().event, 2) << "nothing after the disconnection";
         }
     }
+
+    // Calls with the handle that a Connect on another thread is being given:
+    // until that Connect has returned the handle is not open, so each call
+    // returns -1 with its text and leaves the session alone; once it has
+    // returned, the calls may close the session as any caller may.
+    void CallsOnAHandleBeingOpened(int rounds) const {
+        hostsim::THostSim host(Protocol);
+        const std::string connStr = "127.0.0.1;PORT=" + std::to_string(host.Port());
+        std::atomic<bool> done{false};
+        std::atomic<int> misreported{0};
+        std::thread guesser([&] {
+            std::vector<uint8_t> buffer(8192);
+            while (!done) {
+                Engine.GetScreen(1, buffer.data(), static_cast<int32_t>(buffer.size()));
+                if (Engine.Disconnect(1) == -1 &&
+                    std::string(Engine.LastErrMsg()) != kInvalidHandle)
+                    ++misreported;
+            }
+        });
+        for (int round = 0; round < rounds; ++round) {
+            TEventLog events;
+            const int32_t handle =
+                Engine.Connect(connStr.c_str(), events.UserData(), &TEventLog::Callback);
+            ASSERT_EQ(handle, 1) << Engine.LastErrMsg();
+            auto conn = host.Accept();
+            Engine.Disconnect(handle);
+            ASSERT_TRUE(events.WaitFor(2));
+            EXPECT_EQ(events.Count(2), 1);
+        }
+        done = true;
+        guesser.join();
+        EXPECT_EQ(misreported.load(), 0);
+    }
 };
