@@ -405,6 +405,19 @@ TEST_F(EmuFormShown, ANewSessionTakesKeysWhateverTheKeyboardErrorOfTheLastOne) {
     EXPECT_EQ(Panel(*form, 1), "");
     QTest::keyClick(view, Qt::Key_Return);
     EXPECT_EQ(fake_.LastAid(), "@E");
+
+    // A session the host ends, with insert mode on and a hexadecimal entry
+    // half typed: the next one, on the binding kept, starts with neither.
+    view->SetInsertMode(true);
+    view->Editor().LocalFunction("HEXA");
+    view->Editor().KeyPress('4');
+    fake_.RaiseEvent(PL_SESSION_DISCONNECTED);
+    ASSERT_TRUE(WaitForPanel(*form, 0, "OFFLINE"));
+    view = OnlineWithOneInputField(*form);
+    ASSERT_NE(view, nullptr);
+    EXPECT_FALSE(view->Editor().HexMode());
+    EXPECT_FALSE(view->InsertMode());
+    EXPECT_EQ(Panel(*form, 2), "");
     Click(*form, "tbConnect");
 }
 
