@@ -173,6 +173,7 @@ bool TPLComApi::TConnectState::NoteAttemptEvent(uint8_t event) {
     } else if (event == PL_SESSION_CONNECTED_FAIL || event == PL_SESSION_DISCONNECTED) {
         reports_.Connected = false;
         reports_.Ended = true;
+        reports_.Failed = reports_.Failed || event == PL_SESSION_CONNECTED_FAIL;
     }
     return true;
 }
@@ -371,13 +372,21 @@ void TPLComApi::StartAttempt(const std::string& params) {
 }
 
 void TPLComApi::AttemptReturned(int32_t session, const std::string& errorText) {
+    // The outcome's events fire only now, once the attempt is over, so that
+    // whoever handles them finds the binding no longer connecting.
     const TConnectState::TAttemptReports reports = state_.EndAttempt();
-    if (session <= 0) {
-        SetLastErrorIfEmpty(errorText);
-        if (reports.Ended) return; // the engine reported it, and the events fired
+    if (session <= 0 || reports.Failed) {
+        if (session <= 0) SetLastErrorIfEmpty(errorText);
         state_.SetConnected(false);
         state_.EndSession();
         OnConnectError(*this);
+        OnDisconnected(*this);
+        return;
+    }
+    if (reports.Ended) {
+        // Opened and closed again before its Connect returned.
+        state_.SetConnected(false);
+        state_.EndSession();
         OnDisconnected(*this);
         return;
     }
@@ -431,19 +440,21 @@ bool TPLComApi::DoEvent(uint8_t event) {
         OnConnected(*this);
         break;
     case PL_SESSION_CONNECTED_FAIL:
-        state_.NoteAttemptEvent(event);
+        // The text is this thread's: read it here, even when the events
+        // wait for the attempt's return.
         if (lastErrMsg_.load())
             SetLastError(ModuleErrorText());
         else
             SetLastErrorIfEmpty(WithConnectParams("Error in conection with server: %s"));
+        if (state_.NoteAttemptEvent(event)) break;
         state_.SetConnected(false);
         state_.EndSession();
         OnConnectError(*this);
         OnDisconnected(*this);
         break;
     case PL_SESSION_DISCONNECTED:
-        state_.NoteAttemptEvent(event);
         if (lastErrMsg_.load()) SetLastError(ModuleErrorText());
+        if (state_.NoteAttemptEvent(event)) break;
         state_.SetConnected(false);
         state_.EndSession();
         OnDisconnected(*this);

@@ -168,7 +168,8 @@ private:
         // What an asynchronous attempt brought before its Connect returned.
         struct TAttemptReports {
             bool Connected = false; // reported open, and not closed since
-            bool Ended = false;     // a failure or a close was reported (and fired)
+            bool Ended = false;     // a failure or a close was reported
+            bool Failed = false;    // the failure to connect was reported
         };
         void SetConnected(bool connected);
         bool Connected() const;

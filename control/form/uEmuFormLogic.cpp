@@ -67,6 +67,10 @@ bool TComApiBinding::Connected() const {
     return api_->Connected();
 }
 
+bool TComApiBinding::Connecting() const {
+    return api_->Connecting();
+}
+
 std::string TComApiBinding::LastError() const {
     return api_->LastError();
 }
@@ -250,10 +254,14 @@ void TEmuFormLogic::Dispatch(TEmuMessage message, const std::string& text) {
     if (destroyed_) return;
     switch (message) {
     case TEmuMessage::Connected:
-        WMConnected();
-        break;
     case TEmuMessage::Disconnected:
-        WMDisconnected(text);
+        // The outcome of an attempt given up for a new one, posted before
+        // it was given up: the new attempt's own outcome is still to come.
+        if (binding_ && binding_->Connecting()) return;
+        if (message == TEmuMessage::Connected)
+            WMConnected();
+        else
+            WMDisconnected(text);
         break;
     case TEmuMessage::HostReady:
         WMHostReady();

@@ -73,6 +73,8 @@ public:
     // Closes the session and waits for the engine to report it closed.
     virtual void Disconnect() = 0;
     virtual bool Connected() const = 0;
+    // An attempt started by Connect has not had its outcome yet.
+    virtual bool Connecting() const { return false; }
     virtual std::string LastError() const = 0;
     // The binding a view attaches to; null for one that has none.
     virtual TPLComApi* ComApi() { return nullptr; }
@@ -90,6 +92,7 @@ public:
     void Connect() override;
     void Disconnect() override;
     bool Connected() const override;
+    bool Connecting() const override;
     std::string LastError() const override;
     TPLComApi* ComApi() override { return api_.get(); }
 

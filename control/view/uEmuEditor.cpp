@@ -70,7 +70,9 @@ bool TEmuEditor::IsFieldStart(int address, int16_t index) const {
     address = TScreenCells::Wrap(address);
     if (index < 0 || IsAttribute(address) || IndexAt(address) != index) return false;
     // A field that starts in column 1 has no attribute cell in front of it;
-    // a row that goes on with the field of the row before starts nothing.
+    // a row that goes on with the field of the row before starts nothing,
+    // nor does the first row when a field wraps into it from the screen's end.
+    if (address == 0) return !cells_.ContinuesRow(0);
     return !ContinuesField(address);
 }
 
@@ -135,6 +137,20 @@ void TEmuEditor::CellClick(int col, int row) {
 void TEmuEditor::SetInsertMode(bool on) {
     insertMode_ = on;
     host_.InsertModeChanged();
+}
+
+void TEmuEditor::StartAfresh() {
+    HostBusy = false;
+    LeaveHexMode();
+    swallowNextChar_ = false;
+    if (insertMode_) SetInsertMode(false);
+    if (Inhibited()) SetInputInhibit("");
+}
+
+void TEmuEditor::LeaveHexMode() {
+    hexMode_ = false;
+    hexCount_ = 0;
+    hexDigit1_ = hexDigit2_ = 0;
 }
 
 void TEmuEditor::SetInputInhibit(const std::string& reason) {
@@ -204,15 +220,10 @@ void TEmuEditor::KeyPress(uint8_t ch) {
     if (ch >= 32) {
         if (hexMode_) {
             const char c = static_cast<char>(ch);
-            const auto leave = [this] {
-                hexMode_ = false;
-                hexCount_ = 0;
-                hexDigit1_ = hexDigit2_ = 0;
-            };
             if (hexCount_ == 0) {
                 const int v = HexValue(c);
                 if (v < 4) {
-                    leave();
+                    LeaveHexMode();
                     throw EEmuEditorError(kHexFirstError);
                 }
                 hexDigit1_ = c;
@@ -221,12 +232,12 @@ void TEmuEditor::KeyPress(uint8_t ch) {
             }
             const int v = HexValue(c);
             if (v < 0) {
-                leave();
+                LeaveHexMode();
                 throw EEmuEditorError(kHexSecondError);
             }
             hexDigit2_ = c;
             const auto code = static_cast<uint8_t>(HexValue(hexDigit1_) * 16 + v);
-            leave();
+            LeaveHexMode();
             KeyPress(code);
             return;
         }
@@ -391,9 +402,13 @@ void TEmuEditor::LocalFunction(std::string_view name, bool alt) {
         const THostBasicField* field = FieldAt(cursor_);
         if (!field) return;
         const TSpan span = FieldSpan(cursor_);
+        // The first row's piece of a field that wraps round from the
+        // screen's end: the field begins before the end.
+        const int first =
+            span.First == 0 && cells_.ContinuesRow(0) ? FieldSpan(kCells - 1).First : span.First;
         if (field->GetAttr().Has(attUnProtected) && span.First >= 0 && cursor_ > span.First &&
             cursor_ <= span.Last)
-            MoveCursor(span.First, true);
+            MoveCursor(first, true);
         else
             PriorField();
     } else if (is("NEXTFIELD")) {

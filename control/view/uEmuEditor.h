@@ -72,6 +72,11 @@ public:
     bool InputInhibitEnabled = true;
     bool HostBusy = false;
 
+    // A new session starts as a terminal just switched on: no input inhibit,
+    // no wait for the host, no hexadecimal entry or key half done, and
+    // typing overwrites.
+    void StartAfresh();
+
     bool HexMode() const { return hexMode_; }
     int HexCount() const { return hexCount_; }
     bool SwallowNextChar() const { return swallowNextChar_; }
@@ -127,6 +132,7 @@ private:
     // runs over several rows) is modified.
     void CellMoved(int address);
     void EraseToEndOfField();
+    void LeaveHexMode();
     void TypedNextCell(int typed, const THostBasicField& typedField);
 
     TScreenCells& cells_;

@@ -212,12 +212,10 @@ void THostEmulator::SetComApi(TPLComApi* api) {
     if (api != comApi_) ReleaseBinding();
     comApi_ = api;
     if (!api) return;
-    // A new session starts as a terminal just switched on: a keyboard error
-    // or a wait left from the last one does not hold up its first screen.
-    if (newSession) {
-        SetHostBusy(false);
-        if (Editor().Inhibited()) Editor().SetInputInhibit("");
-    }
+    // A new session starts as a terminal just switched on: a keyboard error,
+    // a wait, a hexadecimal entry or insert mode left from the last one does
+    // not carry over to its first screen.
+    if (newSession) Editor().StartAfresh();
     std::weak_ptr<TPostTarget> target = postTarget_;
     api->OnScreenChanged = [target](TPLComApi&) {
         if (auto t = target.lock()) t->Post();

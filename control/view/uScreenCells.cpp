@@ -1,5 +1,7 @@
 #include "uScreenCells.h"
 
+#include <algorithm>
+
 void TScreenCells::Reset() {
     codes_.fill(0);
     fields_.fill(-1);
@@ -42,11 +44,19 @@ void TScreenCells::Load(const THostFields& fields) {
     // cell of the row before, which no field then holds; a row whose first
     // cell follows a field's cell with nothing between goes on with it.
     // Different attributes make it a field of its own all the same.
-    for (int row = 1; row < kRows; ++row) {
-        const THostBasicField* above = fields.GetField(FieldIndex(kCols - 1, row - 1));
+    // The 3270 host's buffer wraps: a field that runs to the screen's end
+    // goes on in the first row, up to the first attribute cell. A screen
+    // without any attribute cell (unformatted) is one field that starts at
+    // the first cell.
+    const bool formatted =
+        std::find(attribute_.begin(), attribute_.end(), true) != attribute_.end();
+    for (int row = 0; row < kRows; ++row) {
+        const int above = (row + kRows - 1) % kRows;
+        const THostBasicField* last = fields.GetField(FieldIndex(kCols - 1, above));
         const THostBasicField* first = fields.GetField(FieldIndex(0, row));
-        continues_[row] = above && first && above != first && !IsAttribute(kCols - 1, row - 1) &&
-                          !IsAttribute(0, row) && above->GetAttr() == first->GetAttr();
+        continues_[row] = last && first && last != first && !IsAttribute(kCols - 1, above) &&
+                          !IsAttribute(0, row) && last->GetAttr() == first->GetAttr() &&
+                          (row > 0 || formatted);
     }
 }
 

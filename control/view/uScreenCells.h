@@ -38,7 +38,7 @@ public:
     // last cell of the row before (as loaded): the host hands a field that
     // runs over several rows as one entry per row, each with the same
     // attributes and no attribute cell between them. The screen's first
-    // row continues nothing.
+    // row continues a field that wraps round from the screen's last cell.
     bool ContinuesRow(int row) const;
     // Index of the cell's field, -1 for none (and for a cell off the screen).
     int16_t FieldIndex(int col, int row) const;

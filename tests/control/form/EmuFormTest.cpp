@@ -253,6 +253,33 @@ TEST_F(EmuForm, TheWindowGoesOnWhileTheEngineConnectsAndClosingItThenLeavesNothi
     QApplication::processEvents();
 }
 
+TEST_F(EmuForm, TheOutcomeOfAnAttemptGivenUpForANewOneLeavesTheNewOneConnecting) {
+    SeedFakeConnection();
+    auto form = NewForm();
+    // The first attempt fails just as the user clicks again: its outcome is
+    // posted while the click still waits in the queue.
+    fake_.SetConnect(-1, PL_SESSION_CONNECTED_FAIL, "Connection refused");
+    fake_.HoldConnect(true);
+    Click(*form, "tbConnect");
+    ASSERT_TRUE(fake_.WaitConnectsHeld(1));
+    fake_.HoldConnect(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    fake_.SetConnect(1, PL_SESSION_CONNECTED);
+    fake_.HoldConnect(true);
+    Click(*form, "tbConnect");
+    ASSERT_TRUE(fake_.WaitConnectsHeld(1));
+
+    QTest::qWait(100);
+    EXPECT_EQ(Panel(*form, 4), "Connecting to fake.example...");
+    EXPECT_TRUE(Part<QToolButton>(*form, "tbConnect")->isChecked());
+    EXPECT_FALSE(Part<QToolButton>(*form, "tbConnProp")->isEnabled());
+    fake_.HoldConnect(false);
+    EXPECT_TRUE(WaitForPanel(*form, 0, "ONLINE"));
+    EXPECT_EQ(Panel(*form, 4), "");
+    Click(*form, "tbConnect");
+    EXPECT_TRUE(WaitForPanel(*form, 0, "OFFLINE"));
+}
+
 // --- what a desktop user expects ---
 
 std::vector<uint8_t> OneInputFieldScreen() {
@@ -405,6 +432,19 @@ TEST_F(EmuFormShown, ANewSessionTakesKeysWhateverTheKeyboardErrorOfTheLastOne) {
     EXPECT_EQ(Panel(*form, 1), "");
     QTest::keyClick(view, Qt::Key_Return);
     EXPECT_EQ(fake_.LastAid(), "@E");
+
+    // A session the host ends, with insert mode on and a hexadecimal entry
+    // half typed: the next one, on the binding kept, starts with neither.
+    view->SetInsertMode(true);
+    view->Editor().LocalFunction("HEXA");
+    view->Editor().KeyPress('4');
+    fake_.RaiseEvent(PL_SESSION_DISCONNECTED);
+    ASSERT_TRUE(WaitForPanel(*form, 0, "OFFLINE"));
+    view = OnlineWithOneInputField(*form);
+    ASSERT_NE(view, nullptr);
+    EXPECT_FALSE(view->Editor().HexMode());
+    EXPECT_FALSE(view->InsertMode());
+    EXPECT_EQ(Panel(*form, 2), "");
     Click(*form, "tbConnect");
 }
 

@@ -481,6 +481,29 @@ TEST_F(ContinuedFieldTest, InsertAndDeleteShiftThroughTheRowsAndMarkEachRowModif
     EXPECT_FALSE(Field(4).GetAttr().Has(attModified));
 }
 
+TEST_F(EmuEditorTest, AFieldThatWrapsFromTheScreensEndIntoTheFirstRowIsOneTabStop) {
+    // As the 3270 engine hands it: the field after the attribute in row 1,
+    // column 26 runs to the screen's end and on from row 1, column 1.
+    std::vector<TFieldSpec> screen = {{1, 1, 25, kInput, "wrapped"}, {1, 27, 54, kInput, ""}};
+    for (int row = 2; row <= 24; ++row)
+        screen.push_back({row, 1, 80, kInput, ""});
+    Screen(screen);
+    Moves({{At(1, 27), "NEXTFIELD", At(1, 27)},
+           {At(12, 5), "NEXTFIELD", At(1, 27)},
+           {At(1, 3), "NEXTFIELD", At(1, 27)},
+           {At(1, 3), "PRIORFIELD", At(1, 27)},
+           {At(1, 27), "HOME", At(1, 27)}});
+
+    // Unformatted, the screen is one field from its first cell.
+    host.Inputs.ClearLists();
+    host.Fields.Clear();
+    cells.Reset();
+    screen.erase(screen.begin(), screen.begin() + 2);
+    screen.insert(screen.begin(), {1, 1, 80, kInput, ""});
+    Screen(screen);
+    Moves({{At(5, 5), "NEXTFIELD", At(1, 1)}});
+}
+
 TEST_F(EmuEditorTest, AddressesFromOutsideLandOnTheScreen) {
     editor.CellClick(500, -3);
     EXPECT_EQ(editor.CursorAddress(), At(1, 80));
