@@ -358,8 +358,9 @@ void TPLTn3270stream::RunOrders(TByteReader& record) {
             RepeatToAddress(w, in);
             break;
         case kGraphicEscape:
-            PutData(w, in.current());
-            in.byte();
+            // The escaped character is read before it is written: a record
+            // that ends with the order has none to write.
+            PutData(w, in.take(1).data());
             order = false;
             break;
         case kNewLine: {

@@ -2,6 +2,9 @@
 // checks of what the code under test left. The targets' own code is kept out
 // of the coverage feedback (FUZZ_UNTRACED): a loop over every cell or byte
 // there would cost more than the code it checks and guide nothing.
+// Records reach an interpreter through the stream's buffer, which under
+// AddressSanitizer lets no read pass a record's end: whatever its length,
+// a record is seen in memory of exactly its own size.
 #pragma once
 
 #include <cstdint>

@@ -54,6 +54,15 @@ struct TStreamRig {
         }
         return "";
     }
+    // Leaves n bytes of the host code of c in the stream's record buffer (a
+    // Write of them, its screen cleared again), where a read past the end of
+    // a shorter record that follows would find them.
+    void LeaveStaleBytes(size_t n, char c) {
+        Bytes filler{0xF1, 0x00};
+        filler.resize(n + 2, stream.ToEbcdic(static_cast<uint8_t>(c)));
+        Feed(filler);
+        d().Clear();
+    }
     // Local text in host code, through the stream's own table.
     Bytes Host(std::string_view text) const {
         Bytes out;

@@ -207,7 +207,7 @@ TEST(MalformedRecord, EndsWithAnErrorAndTheNextRecordStartsClean) {
     EXPECT_EQ(r.Text(0, 3), "AB.") << "what came before the error stays";
 }
 
-TEST(MalformedRecord, EveryTruncationOfARichRecordIsReadSafely) {
+TEST(MalformedRecord, EveryTruncationOfARichRecordEndsWithoutAByteFromOutsideIt) {
     TStreamRig probe;
     const Bytes rich = Cat({{EW, 0xC3},
                             Sba(79),
@@ -226,8 +226,10 @@ TEST(MalformedRecord, EveryTruncationOfARichRecordIsReadSafely) {
                             {0x1D, 0x40, 0xC6}});
     for (size_t n = 0; n <= rich.size(); ++n) {
         TStreamRig r;
+        r.LeaveStaleBytes(rich.size(), 'Y');
         const std::string error = r.FeedError(Bytes(rich.begin(), rich.begin() + long(n)));
         EXPECT_TRUE(error.empty() || error == kStreamReadError) << n << ": " << error;
+        EXPECT_EQ(r.Text(0, 1920).find('Y'), std::string::npos) << n << ": a byte past the cut";
         EXPECT_EQ(r.FeedError({W, 0xC3, 0x13}), "") << n;
     }
     TStreamRig whole;

@@ -1,5 +1,6 @@
 // The data-stream and display bases that both engines build on.
 #include <gtest/gtest.h>
+#include <sanitizer/asan_interface.h>
 
 #include "PLError.h"
 #include "support/NullStream.h"
@@ -8,15 +9,29 @@
 
 namespace {
 
+#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+bool Readable(const uint8_t* p) {
+    return !__asan_address_is_poisoned(p);
+}
+#else
+constexpr bool kAddressSanitizer = false;
+bool Readable(const uint8_t*) {
+    return true;
+}
+#endif
+
 class TTestStream : public TNullStream {
 public:
     using TNullStream::TNullStream;
     void ProcessData() override {
         seen.assign(Record().begin(), Record().end());
+        pastEndReadable = Readable(Record().data() + Record().size());
         if (failNext) throw EPLError("bad record");
         TPLTnStream::ProcessData();
     }
     std::vector<uint8_t> seen;
+    bool pastEndReadable = true;
     bool failNext = false;
 };
 
@@ -111,6 +126,21 @@ TEST(Stream, RecordsAreKeptWholeUpToTheBoundAndDroppedWholeBeyondIt) {
     s.AddData(next, 1);
     s.ProcessRecord();
     EXPECT_EQ(s.seen, std::vector<uint8_t>{7}) << "the next record starts clean";
+}
+
+// The buffer keeps its room and the bytes of longer records before: an
+// interpreter reading past a record's end must be caught by the tests and
+// fuzz targets whatever the record's length, not only when it fills the room.
+TEST(Stream, ReadingPastARecordsEndIsCaughtUnderAddressSanitizer) {
+    if (!kAddressSanitizer) GTEST_SKIP() << "only AddressSanitizer can tell";
+    TTestStream s(1, 24, 80);
+    for (size_t len : {20, 3, 8, 0, 8192, 9001, 5}) {
+        const std::vector<uint8_t> record(len, 0x40);
+        s.AddData(record.data(), record.size());
+        s.ProcessRecord();
+        EXPECT_EQ(s.seen.size(), len);
+        EXPECT_FALSE(s.pastEndReadable) << len;
+    }
 }
 
 TEST(Stream, RecordIsEmptiedEvenWhenInterpretingFails) {
