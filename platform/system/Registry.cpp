@@ -55,6 +55,9 @@ TLoadedHive LoadHive(const std::string& path) {
     std::string text;
     struct stat st {};
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    // Room for the file as it stands, so that a large hive is not copied as it grows.
+    if (ok && st.st_size > 0)
+        text.reserve(std::min(static_cast<size_t>(st.st_size), kMaxHiveBytes) + 1);
     // One byte beyond the bound tells a file that is too large from one that fits.
     while (ok && text.size() <= kMaxHiveBytes) {
         const size_t had = text.size();
@@ -253,7 +256,11 @@ struct TRegistry::TImpl {
             hive = std::move(loaded.root);
             return false;
         }
-        const std::string text = WriteHive(*loaded.root);
+        // A change the reader would refuse is never written: the hive would
+        // be damaged, and read-only, from the next start on.
+        const THiveWriteResult hiveText = WriteHive(*loaded.root);
+        if (!hiveText.error.empty()) return false;
+        const std::string& text = hiveText.text;
 
         std::string temp;
         TFd out(CreateTemporary(path, temp));

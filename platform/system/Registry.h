@@ -64,8 +64,11 @@ public:
     std::vector<uint8_t> ReadBinaryData(const std::string& name);
 
     // Writes raise "Failed to set data for '%s'" when the hive cannot be
-    // written, and "The settings file '<hive file>' is damaged; it is left as
-    // it is and nothing was saved to it." when it is damaged.
+    // written or could not be read back after the write (a name, or the
+    // file, beyond its bound), the file being left as it was; and "The
+    // settings file '<hive file>' is damaged; it is left as it is and
+    // nothing was saved to it." when it is damaged. OpenKey asked to create
+    // a key returns false for the same causes.
     void WriteString(const std::string& name, const std::string& value);
     void WriteInteger(const std::string& name, int32_t value);
     void WriteBool(const std::string& name, bool value);

@@ -12,6 +12,10 @@ bool Printable(unsigned char c) {
 }
 
 constexpr char kHexDigits[] = "0123456789abcdef";
+// What the reader refuses, in the words the writer uses for the same.
+constexpr const char* kHiveTooLarge = "hive file too large";
+constexpr const char* kBadKeyName = "bad key name";
+constexpr const char* kPathTooDeep = "key path too deep";
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -56,20 +60,26 @@ public:
         if (!Take('"')) return false;
         out.clear();
         while (!AtEnd()) {
-            char c = line_[pos_++];
-            if (c == '"') return true;
-            if (c == '\\') {
-                if (AtEnd()) return false;
-                const char e = line_[pos_++];
-                if (e == 'x') {
-                    unsigned char b = 0;
-                    if (!TakeHexByte(b)) return false;
-                    c = static_cast<char>(b);
-                } else if (e == '\\' || e == '"') {
-                    c = e;
-                } else {
-                    return false;
-                }
+            // Plain text up to the next quote or escape is taken whole, so
+            // that a long value does not grow a byte at a time.
+            size_t end = pos_;
+            while (end < line_.size() && line_[end] != '"' && line_[end] != '\\')
+                ++end;
+            if (end - pos_ > maxLength - out.size()) return false;
+            out.append(line_.substr(pos_, end - pos_));
+            pos_ = end;
+            if (AtEnd()) return false;
+            if (line_[pos_++] == '"') return true;
+            // An escape.
+            if (AtEnd()) return false;
+            const char e = line_[pos_++];
+            char c = e;
+            if (e == 'x') {
+                unsigned char b = 0;
+                if (!TakeHexByte(b)) return false;
+                c = static_cast<char>(b);
+            } else if (e != '\\' && e != '"') {
+                return false;
             }
             if (out.size() >= maxLength) return false;
             out += c;
@@ -85,17 +95,24 @@ private:
 
 void AppendQuoted(std::string& out, std::string_view text) {
     out += '"';
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
+    size_t i = 0;
+    while (i < text.size()) {
+        // Text that needs no escape goes out whole.
+        size_t end = i;
+        while (end < text.size() && Printable(static_cast<unsigned char>(text[end])) &&
+               text[end] != '\\' && text[end] != '"')
+            ++end;
+        out.append(text.substr(i, end - i));
+        if (end == text.size()) break;
+        const auto c = static_cast<unsigned char>(text[end]);
         if (c == '\\' || c == '"') {
             out += '\\';
-            out += ch;
-        } else if (Printable(c)) {
-            out += ch;
+            out += static_cast<char>(c);
         } else {
             out += "\\x";
             AppendHexByte(out, c);
         }
+        i = end + 1;
     }
     out += '"';
 }
@@ -121,11 +138,11 @@ bool ParseKeyPath(std::string_view text, std::vector<std::string>& path, std::st
     for (size_t i = 0; i <= text.size(); ++i) {
         if (i == text.size() || text[i] == '\\') {
             if (!ValidHiveKeyName(name)) {
-                error = "bad key name";
+                error = kBadKeyName;
                 return false;
             }
             if (path.size() >= kMaxHiveDepth) {
-                error = "key path too deep";
+                error = kPathTooDeep;
                 return false;
             }
             path.push_back(std::move(name));
@@ -152,7 +169,7 @@ bool ParseKeyPath(std::string_view text, std::vector<std::string>& path, std::st
             name += text[i];
         }
         if (name.size() > kMaxKeyNameLength) {
-            error = "bad key name";
+            error = kBadKeyName;
             return false;
         }
     }
@@ -215,11 +232,28 @@ bool ParseValueLine(std::string_view line, THiveValue& value, std::string& error
     return true;
 }
 
-void WriteKey(std::string& out, const THiveKey& key, std::string& path) {
+// False, naming it in error, once the text is beyond what the reader takes.
+bool WithinFileBound(const std::string& text, std::string& error) {
+    if (text.size() <= kMaxHiveBytes) return true;
+    error = kHiveTooLarge;
+    return false;
+}
+
+// Writes a key and its subkeys at depth below the root; stops at the first
+// name or size the reader would refuse, named in error. Stopping once the
+// text passes the file bound also keeps a tree whose paths repeat at every
+// depth from filling memory with text that would never be kept.
+bool WriteKey(std::string& out, const THiveKey& key, std::string& path, size_t depth,
+              std::string& error) {
     out += '[';
     out += path;
     out += "]\n";
+    if (!WithinFileBound(out, error)) return false;
     for (const THiveValue& v : key.Values()) {
+        if (v.name.size() > kMaxValueNameLength) {
+            error = "value name too long";
+            return false;
+        }
         AppendQuoted(out, v.name);
         switch (v.type) {
         case TRegDataType::Integer: {
@@ -242,15 +276,25 @@ void WriteKey(std::string& out, const THiveKey& key, std::string& path) {
             break;
         }
         out += '\n';
+        if (!WithinFileBound(out, error)) return false;
     }
     out += '\n';
     for (const auto& sub : key.Keys()) {
+        if (!ValidHiveKeyName(sub->Name())) {
+            error = kBadKeyName;
+            return false;
+        }
+        if (depth >= kMaxHiveDepth) {
+            error = kPathTooDeep;
+            return false;
+        }
         const size_t had = path.size();
         if (had) path += '\\';
         AppendKeyName(path, sub->Name());
-        WriteKey(out, *sub, path);
+        if (!WriteKey(out, *sub, path, depth + 1, error)) return false;
         path.resize(had);
     }
+    return true;
 }
 
 } // namespace
@@ -337,7 +381,7 @@ THiveParseResult ParseHive(std::string_view text) {
     THiveParseResult result;
     auto root = std::make_unique<THiveKey>("");
     if (text.size() > kMaxHiveBytes) {
-        result.error = "hive file too large";
+        result.error = kHiveTooLarge;
         result.root = std::move(root);
         return result;
     }
@@ -387,11 +431,13 @@ THiveParseResult ParseHive(std::string_view text) {
     return result;
 }
 
-std::string WriteHive(const THiveKey& root) {
-    std::string out = "; Corvalen registry hive\n";
+THiveWriteResult WriteHive(const THiveKey& root) {
+    THiveWriteResult result;
+    result.text = "; Corvalen registry hive\n";
     std::string path;
-    WriteKey(out, root, path);
-    return out;
+    if (WriteKey(result.text, root, path, 0, result.error))
+        WithinFileBound(result.text, result.error);
+    return result;
 }
 
 bool SameHive(const THiveKey& a, const THiveKey& b) {

@@ -17,9 +17,10 @@
 //
 // Anything else makes the whole file damaged: a value before the first
 // section, a key or value named twice (without regard to case), an empty or
-// over-long key name, a path deeper than kMaxHiveDepth, a file above
+// over-long key or value name, a path deeper than kMaxHiveDepth, a file above
 // kMaxHiveBytes. A damaged hive is never rewritten, so nothing a person wrote
-// by hand is lost to a guess.
+// by hand is lost to a guess; and no hive is written that the reader would
+// find damaged, so that one write beyond a bound cannot lose every setting.
 //
 // Keys keep the case they were created with and compare without regard to
 // ASCII case; keys and values keep the order they were created in.
@@ -38,6 +39,7 @@
 
 // Bounds of what a hive holds: the sizes the registry has always allowed for
 // names, and a file size far beyond any settings but short of filling memory.
+// The reader refuses a file beyond any of them, and the writer never writes one.
 constexpr size_t kMaxHiveBytes = size_t{16} << 20;
 constexpr size_t kMaxKeyNameLength = 255;
 constexpr size_t kMaxValueNameLength = 16383;
@@ -99,7 +101,14 @@ struct THiveParseResult {
     std::string error; // empty, or what was wrong with its line number
 };
 
+struct THiveWriteResult {
+    std::string text;
+    // Empty, or what ParseHive would refuse in the text (a name or the file
+    // beyond its bound); the text is then not to be kept.
+    std::string error;
+};
+
 THiveParseResult ParseHive(std::string_view text);
-std::string WriteHive(const THiveKey& root);
+THiveWriteResult WriteHive(const THiveKey& root);
 // Same names (byte for byte), types, data and order throughout.
 bool SameHive(const THiveKey& a, const THiveKey& b);

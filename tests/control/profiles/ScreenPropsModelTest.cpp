@@ -192,6 +192,24 @@ TEST_F(ScreenPropsModel, SavingIntoADamagedHiveSaysWhichFileIsDamaged) {
                                        "saved to it."});
 }
 
+TEST_F(ScreenPropsModel, NameTheSettingsFileCannotHoldFailsAsAnyWriteAndSpoilsNoOther) {
+    ASSERT_TRUE(SaveScreenProfile("Mine", ViewStyle()));
+    TScreenPropsModel m(dialogs_, ViewStyle(), false, "Mine", {"Default", "Mine"});
+    const std::string tooLong(16384, 'n');
+    dialogs_.Names = {tooLong};
+    m.Add();
+    EXPECT_EQ(dialogs_.Messages,
+              std::vector<std::string>{"Failed to set data for '" + tooLong + "'"});
+    // The settings file still reads, so the next save is kept.
+    m.PickProfile(1);
+    m.ColorIndex[csBack] = 17;
+    m.Save();
+    EXPECT_EQ(dialogs_.Messages.size(), 1u);
+    TPleStyleDetail stored;
+    ASSERT_TRUE(LoadScreenProfile("Mine", stored));
+    EXPECT_EQ(stored.BackColor, 0xFFFFFFu);
+}
+
 TEST_F(ScreenPropsModel, ChosenFontGivesTheStyleItsNameSizeAndPitch) {
     TPleStyleDetail s = ViewStyle();
     s.Font = {"Sans", 9, fpVariable, {}};

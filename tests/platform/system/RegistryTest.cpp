@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -302,6 +304,105 @@ TEST_F(RegistryTest, HiveThatCannotBeWrittenIsReadOnly) {
     EXPECT_TRUE(reg.GetKeyNames().empty());
 }
 
+// A write the hive could not read back would leave it damaged for every
+// later start: one past each bound the reader keeps, a write fails as any
+// other and the file stays as it was; at the bound it is kept and reads back.
+TEST_F(RegistryTest, WritesBeyondWhatTheHiveReadsBackAreRefused) {
+    const std::string over(kMaxValueNameLength + 1, 'o');
+    std::string deepest; // kMaxHiveDepth keys below the root
+    for (size_t i = 0; i < kMaxHiveDepth; ++i)
+        deepest += "\\d";
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kMainKey, true));
+        reg.WriteString("Keep", "kept");
+        const std::string before = dir_.read("hkcu.reg");
+        const struct {
+            const char* bound;
+            std::function<void()> write;
+        } refused[] = {
+            {"binary value name", [&] { reg.WriteBinaryData(over, {1}); }},
+            {"string value name", [&] { reg.WriteString(over, "x"); }},
+            {"integer value name", [&] { reg.WriteInteger(over, 1); }},
+        };
+        for (const auto& c : refused) {
+            EXPECT_EQ(ErrorOf(c.write), "Failed to set data for '" + over + "'") << c.bound;
+            EXPECT_TRUE(dir_.read("hkcu.reg") == before) << c.bound;
+        }
+        EXPECT_FALSE(reg.OpenKey(kMainKey + "\\" + std::string(kMaxKeyNameLength + 1, 'k'), true));
+        EXPECT_FALSE(reg.OpenKey(deepest + "\\d", true));
+        EXPECT_TRUE(dir_.read("hkcu.reg") == before);
+        EXPECT_FALSE(reg.HiveReadOnly());
+
+        reg.WriteBinaryData(std::string(kMaxValueNameLength, 'b'), {1});
+        reg.WriteString(std::string(kMaxValueNameLength, 's'), "x");
+        reg.WriteInteger(std::string(kMaxValueNameLength, 'i'), 1);
+        ASSERT_TRUE(reg.OpenKey(kMainKey + "\\" + std::string(kMaxKeyNameLength, 'k'), true));
+        ASSERT_TRUE(reg.OpenKey(deepest, true));
+    }
+    TRegistry reg;
+    EXPECT_FALSE(reg.HiveDamaged());
+    EXPECT_TRUE(reg.KeyExists(kMainKey + "\\" + std::string(kMaxKeyNameLength, 'k')));
+    EXPECT_TRUE(reg.KeyExists(deepest));
+    ASSERT_TRUE(reg.OpenKey(kMainKey, false));
+    EXPECT_EQ(reg.ReadString("Keep"), "kept");
+    EXPECT_EQ(reg.ReadBinaryData(std::string(kMaxValueNameLength, 'b')), std::vector<uint8_t>{1});
+    EXPECT_EQ(reg.ReadString(std::string(kMaxValueNameLength, 's')), "x");
+    EXPECT_EQ(reg.ReadInteger(std::string(kMaxValueNameLength, 'i')), 1);
+}
+
+// Every value, key and byte adds to the file, which the reader takes up to
+// its bound: the write that would pass it fails, whatever grows the file.
+TEST_F(RegistryTest, HiveGrowsNoFurtherThanTheFileItIsReadFrom) {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kMainKey, true));
+    reg.WriteString("Keep", "kept");
+    reg.WriteString("Fill", "");
+    const std::string before = dir_.read("hkcu.reg");
+    const size_t room = kMaxHiveBytes - before.size();
+    // Binary data is written three characters a byte.
+    EXPECT_EQ(ErrorOf([&] { reg.WriteBinaryData("Big", std::vector<uint8_t>(6 << 20, 0xAB)); }),
+              "Failed to set data for 'Big'");
+    EXPECT_EQ(ErrorOf([&] { reg.WriteString("Fill", std::string(room + 1, 'f')); }),
+              "Failed to set data for 'Fill'");
+    EXPECT_TRUE(dir_.read("hkcu.reg") == before);
+    EXPECT_FALSE(reg.HiveReadOnly());
+
+    reg.WriteString("Fill", std::string(room, 'f'));
+    const auto stamp = [&] {
+        struct stat st {};
+        ::stat(dir_.file("hkcu.reg").c_str(), &st);
+        return std::make_tuple(st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    };
+    const auto full = stamp();
+    EXPECT_EQ(std::get<1>(full), static_cast<off_t>(kMaxHiveBytes));
+
+    TRegistry next;
+    EXPECT_FALSE(next.HiveDamaged());
+    ASSERT_TRUE(next.OpenKey(kMainKey, false));
+    EXPECT_EQ(next.ReadString("Keep"), "kept");
+    EXPECT_EQ(next.ReadString("Fill").size(), room);
+    // Every write replaces the file: the same file is one left as it was.
+    EXPECT_FALSE(next.OpenKey("New", true));
+    EXPECT_EQ(stamp(), full);
+}
+
+TEST_F(RegistryTest, HandMadeHiveThatWouldOutgrowItsBoundWhenRewrittenIsLeftAsItIs) {
+    // One header of long names at the deepest depth is written back with a
+    // header for each key on its path: some 33 MiB from 128 KiB.
+    std::string path;
+    for (size_t i = 0; i < kMaxHiveDepth; ++i)
+        path += (i ? "\\" : "") + std::string(kMaxKeyNameLength, 'k');
+    const std::string text = "[" + path + "]\n[Main]\n";
+    dir_.write("hkcu.reg", text);
+    TRegistry reg;
+    ASSERT_FALSE(reg.HiveDamaged());
+    ASSERT_TRUE(reg.OpenKey("\\Main", false));
+    EXPECT_EQ(ErrorOf([&] { reg.WriteInteger("Left", 1); }), "Failed to set data for 'Left'");
+    EXPECT_TRUE(dir_.read("hkcu.reg") == text);
+    EXPECT_TRUE(reg.KeyExists("\\" + path));
+}
+
 TEST(RegistryHiveTest, DamagedTextIsRefused) {
     const struct {
         const char* fault;
@@ -353,7 +454,7 @@ TEST(RegistryHiveTest, WrittenHiveParsesToTheSameTree) {
     ASSERT_NE(odd, nullptr);
     EXPECT_EQ(odd->FindValue("s")->text, std::string("\0\\\"", 3));
     EXPECT_EQ(first.root->FindKey("child")->FindValue("N")->integer, -1);
-    const THiveParseResult second = ParseHive(WriteHive(*first.root));
+    const THiveParseResult second = ParseHive(WriteHive(*first.root).text);
     ASSERT_EQ(second.error, "");
     EXPECT_TRUE(SameHive(*first.root, *second.root));
     EXPECT_EQ(second.root->Keys().front()->Name(), "Child");
