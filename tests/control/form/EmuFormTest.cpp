@@ -235,7 +235,36 @@ TEST_F(EmuForm, TheWindowGoesOnWhileTheEngineConnectsAndClosingItThenLeavesNothi
     EXPECT_TRUE(Part<QToolButton>(*form, "tbConnect")->isChecked());
     EXPECT_FALSE(Part<QToolButton>(*form, "tbConnProp")->isEnabled());
 
-    fake_.HoldConnect(false);
+    // Connect pressed again, or File's first item, gives the attempt up:
+    // the window is offline at once, and the session that opens late is
+    // closed.
+    auto* miConnect = Part<QAction>(*form, "miConnect");
+    for (bool menu : {false, true}) {
+        if (menu) {
+            fake_.HoldConnect(true);
+            Click(*form, "tbConnect");
+            ASSERT_TRUE(fake_.WaitConnectsHeld(1));
+        }
+        EXPECT_EQ(miConnect->text(), "&Disconnect");
+        if (menu)
+            miConnect->trigger();
+        else
+            Click(*form, "tbConnect");
+        EXPECT_EQ(form->Logic().ComApi(), nullptr) << "no attempt runs: " << menu;
+        EXPECT_EQ(Panel(*form, 0), "OFFLINE");
+        EXPECT_EQ(Panel(*form, 4), "");
+        EXPECT_FALSE(Part<QToolButton>(*form, "tbConnect")->isChecked());
+        EXPECT_TRUE(Part<QToolButton>(*form, "tbConnProp")->isEnabled());
+        EXPECT_EQ(miConnect->text(), "&Connect");
+        const int closes = fake_.DisconnectCalls();
+        fake_.HoldConnect(false);
+        EXPECT_TRUE(WaitFor([&] { return fake_.DisconnectCalls() == closes + 1; })) << menu;
+        QApplication::processEvents();
+        EXPECT_EQ(Panel(*form, 0), "OFFLINE");
+    }
+
+    // Pressed after that, Connect starts afresh.
+    Click(*form, "tbConnect");
     ASSERT_TRUE(WaitForPanel(*form, 0, "ONLINE"));
     EXPECT_EQ(Panel(*form, 4), "");
     Click(*form, "tbConnect");
@@ -256,17 +285,21 @@ TEST_F(EmuForm, TheWindowGoesOnWhileTheEngineConnectsAndClosingItThenLeavesNothi
 TEST_F(EmuForm, TheOutcomeOfAnAttemptGivenUpForANewOneLeavesTheNewOneConnecting) {
     SeedFakeConnection();
     auto form = NewForm();
-    // The first attempt fails just as the user clicks again: its outcome is
-    // posted while the click still waits in the queue.
+    // The first attempt fails just as the user chooses the stored connection
+    // again: its outcome is posted while the choice still waits in the queue.
     fake_.SetConnect(-1, PL_SESSION_CONNECTED_FAIL, "Connection refused");
     fake_.HoldConnect(true);
     Click(*form, "tbConnect");
     ASSERT_TRUE(fake_.WaitConnectsHeld(1));
     fake_.HoldConnect(false);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    TEmuBinding* binding = form->Logic().ComApi();
+    ASSERT_NE(binding, nullptr);
+    for (int i = 0; i < 5000 && binding->Connecting(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_FALSE(binding->Connecting()) << "the outcome is posted";
     fake_.SetConnect(1, PL_SESSION_CONNECTED);
     fake_.HoldConnect(true);
-    Click(*form, "tbConnect");
+    Part<QMenu>(*form, "pmConn")->actions().value(0)->trigger();
     ASSERT_TRUE(fake_.WaitConnectsHeld(1));
 
     QTest::qWait(100);
