@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <QtTest/QTest>
 
 #include <algorithm>
@@ -361,6 +362,15 @@ protected:
             WaitFor([&] { return view->GetInputFields() && view->GetInputFields()->Count() == 1; });
         return shown ? view : nullptr;
     }
+    // The text of the one input field that the last send carried.
+    std::string SentFieldText() {
+        THostFields sent;
+        const std::vector<uint8_t> bytes = fake_.LastFields();
+        TMemoryStream stream(std::span<const uint8_t>(bytes.data(), bytes.size()));
+        sent.LoadFromStream(stream);
+        if (sent.Count() != 1) return std::to_string(sent.Count()) + " fields";
+        return sent.GetField(0)->Data;
+    }
     QWidget control_; // outlives the form, which frees the panel inside it
 };
 
@@ -430,12 +440,7 @@ TEST_F(EmuFormShown, KeysTypeOnlyPrintableTextAndABurstOfScreenReportsCostsOneFe
     KeyWithText(view, Qt::Key_Q, QStringLiteral("q"), Qt::ControlModifier);
     KeyWithText(view, Qt::Key_F, QString(QChar(0x85)));
     QTest::keyClick(view, Qt::Key_Return);
-    THostFields sent;
-    const std::vector<uint8_t> bytes = fake_.LastFields();
-    TMemoryStream stream(std::span<const uint8_t>(bytes.data(), bytes.size()));
-    sent.LoadFromStream(stream);
-    ASSERT_EQ(sent.Count(), 1);
-    EXPECT_EQ(sent.GetField(0)->Data, "acd");
+    EXPECT_EQ(SentFieldText(), "acd");
 
     // The system request's text goes as Latin-1; what it cannot hold is left out.
     TAnsweringPrompts prompts;
@@ -521,6 +526,46 @@ TEST_F(EmuFormShown, TheKeypadTogglesFromTheViewMenu) {
     EXPECT_FALSE(item->isChecked());
     item->trigger();
     EXPECT_TRUE(keypad->isVisible());
+}
+
+TEST_F(EmuFormShown, KeypadButtonsLeaveTheKeyboardWithTheScreen) {
+    SeedFakeConnection();
+    fake_.SetScreen(OneInputFieldScreen());
+    auto form = NewShownForm();
+    THostEmulator* view = OnlineWithOneInputField(*form);
+    ASSERT_NE(view, nullptr);
+    auto* keypad = Part<QDockWidget>(*form, "Keypad");
+    auto* pf01 = Part<QToolButton>(*form, "tbPF01");
+    Part<QAction>(*form, "miKeyPad")->trigger();
+    ASSERT_TRUE(keypad->isFloating());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(keypad));
+    for (bool floating : {true, false}) {
+        SCOPED_TRACE(floating ? "floating" : "docked");
+        if (!floating) keypad->setFloating(false);
+        // A click as a window manager passes it on: the window under the
+        // pointer gets the keyboard with the press, unless it declines it.
+        QTest::mousePress(pf01, Qt::LeftButton);
+        QWindow* window = pf01->window()->windowHandle();
+        if (window && !(window->flags() & Qt::WindowDoesNotAcceptFocus))
+            pf01->window()->activateWindow();
+        QApplication::processEvents();
+        QTest::mouseRelease(pf01, Qt::LeftButton);
+        QApplication::processEvents();
+        ASSERT_EQ(fake_.LastAid(), "@1");
+        fake_.RaiseEvent(PL_KBD_UNLOCKED);
+
+        // What is typed next goes where a user's keys go.
+        QWidget* keys = QApplication::focusWidget();
+        EXPECT_EQ(keys, view);
+        if (!keys) keys = QApplication::activeWindow();
+        ASSERT_NE(keys, nullptr);
+        view->SetCursorAddress(5 * 80 + 52);
+        QTest::keyClicks(keys, floating ? "ABC" : "DEF");
+        QTest::keyClick(keys, Qt::Key_Return);
+        EXPECT_EQ(fake_.LastAid(), "@E");
+        EXPECT_EQ(SentFieldText(), floating ? "ABC" : "DEF");
+    }
+    Click(*form, "tbConnect");
 }
 
 TEST_F(EmuFormShown, TheViewScalesWithTheWindowAndItsScreenStartsSevenPixelsDown) {
