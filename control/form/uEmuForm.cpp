@@ -170,7 +170,16 @@ void TfEmulator::miAboutClick() {
 }
 
 void TfEmulator::tbAidClick(const QString& buttonName) {
+    KeyboardToView();
     Fhe->DoAidKey(TEmuFormLogic::AidNameOfButton(Bytes(buttonName)));
+}
+
+void TfEmulator::KeyboardToView() {
+    // The user acts in this window or its keypad: what is typed next goes to
+    // the screen, even where a window manager gave the keypad's window the
+    // keyboard all the same.
+    Fhe->activateWindow();
+    Fhe->setFocus();
 }
 
 QPrinter& TfEmulator::Printer() {
@@ -203,6 +212,7 @@ void TfEmulator::miKeypadClick() {
     const bool checked = miKeyPad->isChecked();
     if (!Keypad->isFloating() && checked) FloatKeypad();
     Keypad->setVisible(checked);
+    if (checked) KeyboardToView();
 }
 
 void TfEmulator::pmViewPopup() {

@@ -74,6 +74,8 @@ private:
     TFormMetrics Metrics() const;
 
     void tbAidClick(const QString& buttonName);
+    // The screen has the keyboard, its window the activation.
+    void KeyboardToView();
     void miAboutClick();
     void miPrintClick();
     void miPrinterSetupClick();

@@ -145,10 +145,17 @@ void TEmuFormLogic::SetCurrentConnection(TConnParm* conn) {
 }
 
 void TEmuFormLogic::ConnectClick() {
-    if (!currentConn_ || destroyed_) return;
+    // Pressed while an attempt runs, Connect gives it up, as it ends a session.
+    ConnectOrDisconnect(state_ == TEmuFormState::Connecting);
+}
+
+void TEmuFormLogic::ConnectOrDisconnect(bool giveUpAttempt) {
+    if (destroyed_ || (!currentConn_ && !giveUpAttempt)) return;
     TConnectButtonsGuard buttons(ui_);
     try {
-        if (!binding_ || !binding_->Connected()) {
+        if (giveUpAttempt) {
+            GiveUpAttempt();
+        } else if (!binding_ || !binding_->Connected()) {
             Connect();
         } else {
             binding_->Disconnect();
@@ -164,6 +171,8 @@ void TEmuFormLogic::ConnectClick() {
 void TEmuFormLogic::Connect() {
     ui_.SetConnectDown(true);
     ui_.SetConnPropEnabled(false);
+    // File's first item gives up the attempt, as it ends a session.
+    ui_.SetConnectCaption(kDisconnectCaption);
     ui_.SetPanelText(spLine, kOffline);
     ui_.RepaintStatusBar();
 
@@ -188,9 +197,20 @@ void TEmuFormLogic::Connect() {
     }
 }
 
+void TEmuFormLogic::GiveUpAttempt() {
+    // The binding lets the attempt go: nothing of it reaches the form any
+    // more, and a session it opens late is closed. An attempt given up
+    // reports nothing, so the window goes offline here, not on a message.
+    if (binding_) binding_->Disconnect();
+    ui_.SetPanelText(spLine, kOffline);
+    ui_.SetPanelText(spError, "");
+    RestoreAfterFailedAttempt();
+}
+
 void TEmuFormLogic::RestoreAfterFailedAttempt() {
     ui_.SetConnPropEnabled(true);
     ui_.SetConnectEnabled(true);
+    ui_.SetConnectCaption(kConnectCaption);
     ui_.SetConnectDown(false);
     FreeBinding();
     state_ = TEmuFormState::Offline;
@@ -226,7 +246,8 @@ void TEmuFormLogic::ConnMenuClick(size_t index) {
         binding_->Disconnect();
         FreeBinding();
     }
-    ConnectClick();
+    // An attempt still under way is given up by the binding's next Connect.
+    ConnectOrDisconnect(false);
 }
 
 void TEmuFormLogic::ConnPropClick() {

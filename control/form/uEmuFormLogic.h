@@ -196,7 +196,8 @@ public:
 
     // Null leaves no connection current.
     void SetCurrentConnection(TConnParm* conn);
-    // tbConnect and miConnect: connect, or disconnect a live session.
+    // tbConnect and miConnect: connect, or disconnect a live session, or
+    // give up an attempt under way.
     void ConnectClick();
     // A pmConn item: that connection, connected anew.
     void ConnMenuClick(size_t index);
@@ -242,7 +243,9 @@ public:
 private:
     TEmuBindingEvents Events();
     void SetLastErrorText(const std::string& text);
+    void ConnectOrDisconnect(bool giveUpAttempt);
     void Connect();
+    void GiveUpAttempt();
     void RestoreAfterFailedAttempt();
     void FreeBinding();
     void MoveCurrentToFront();

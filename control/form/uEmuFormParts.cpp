@@ -13,6 +13,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "uHelpService.h"
 #include "uHostEmulator.h"
@@ -40,6 +41,24 @@ constexpr const char* kKeypadButtons[] = {
     "tbPF09", "tbPF10", "tbPF11", "tbPF12", "tbENTER", "tbCLEAR", "tbSYSREQ", "tbPA1",
 };
 constexpr int kKeyButtonHeight = 19;
+
+// The keypad is a second way of pressing a key, not a place to type: its
+// window, whenever it shows floating, asks the window manager never to give
+// it the keyboard, so that a click on a key leaves the keyboard with the
+// screen.
+class TNoKeyboardWindow : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // The platform window exists by the time the widget is told it shows.
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Show && widget && widget->isWindow() && widget->windowHandle())
+            widget->windowHandle()->setFlag(Qt::WindowDoesNotAcceptFocus, true);
+        return false;
+    }
+};
 
 } // namespace
 
@@ -252,12 +271,14 @@ void TfEmulator::BuildKeypad() {
         b->setText(Latin1(caption));
         b->setFont(small);
         b->setFixedSize(kKeyButtonWidth, kKeyButtonHeight);
+        b->setFocusPolicy(Qt::NoFocus);
         connect(b, &QToolButton::clicked, this, [this, b] { tbAidClick(b->objectName()); });
     }
     Keypad->setWidget(buttons);
     LayoutKeypad(false);
     panel->addDockWidget(Qt::TopDockWidgetArea, Keypad);
     Keypad->hide();
+    Keypad->installEventFilter(new TNoKeyboardWindow(Keypad));
     connect(Keypad, &QDockWidget::topLevelChanged, this,
             [this](bool floating) { LayoutKeypad(floating); });
 }

@@ -269,15 +269,19 @@ void TEmuEditor::TypedNextCell(int typed, const THostBasicField& typedField) {
     const TEmuEditorHost::TRules rules = host_.Rules();
     if (rules == TEmuEditorHost::TRules::None) return;
     const int at = TScreenCells::Wrap(next);
-    const THostBasicField* nextField = FieldAt(at);
     if (rules == TEmuEditorHost::TRules::Tn3270) {
-        // An auto-skip attribute: the cursor jumps over the protected field.
-        if (IsAttribute(at) && nextField && nextField->GetAttr().Has(attProtected) &&
-            nextField->GetAttr().Has(attNumeric))
-            SetCursorAddress(at + 1);
+        // An auto-skip attribute (protected and numeric) after the field: the
+        // cursor goes on as Tab goes from that attribute, to the next input
+        // field, so that typing runs on into it. With none to go to, it stays.
+        const THostBasicField* started = FieldStartedBy(at);
+        if (started && started->GetAttr().Has(attProtected) && started->GetAttr().Has(attNumeric)) {
+            const int target = NextFieldStart(at);
+            if (target >= 0) MoveCursor(target, true);
+        }
         return;
     }
     if (ContinuesField(next)) return;
+    const THostBasicField* nextField = FieldAt(at);
     if (!nextField) {
         NextField();
     } else if (IsAttribute(at)) {
@@ -328,21 +332,39 @@ void TEmuEditor::DeleteChar(int col, int row) {
     host_.PaintCells();
 }
 
-void TEmuEditor::NextField() {
+int TEmuEditor::NextFieldStart(int from) const {
     for (int k = 1; k <= kCells; ++k) {
-        const int a = TScreenCells::Wrap(cursor_ + k);
+        const int a = TScreenCells::Wrap(from + k);
         const int16_t index = IndexAt(a);
         if (!IsFieldStart(a, index) || !Eligible(FieldAt(a))) continue;
         // The attribute cell in front of the field is what must be inside
-        // the viewport and not under the cursor; a field in column 1 has none.
+        // the viewport and not where the search starts; a field in column 1
+        // has none.
         const bool hasAttribute = Col(a) > 0 && IsAttribute(a - 1);
         const int mark = hasAttribute ? a - 1 : a;
-        if (hasAttribute && mark == cursor_) continue;
+        if (hasAttribute && mark == from) continue;
         const auto cell = viewport_.ClipCell(Col(mark), Row(mark));
         if (cell.Col != Col(mark) || cell.Row != Row(mark)) continue;
-        MoveCursor(a, true);
-        return;
+        return a;
     }
+    return -1;
+}
+
+void TEmuEditor::NextField() {
+    const int a = NextFieldStart(cursor_);
+    if (a >= 0) MoveCursor(a, true);
+}
+
+const THostBasicField* TEmuEditor::FieldStartedBy(int address) const {
+    address = TScreenCells::Wrap(address);
+    if (IsAttribute(address) && IndexAt(address) >= 0) return FieldAt(address);
+    // The attribute of a field that starts in column 1 sits in the last
+    // cell of the row before (the screen's last cell for the first row),
+    // which the cells hold as no field's.
+    if (Col(address) != kCols - 1 || (IndexAt(address) >= 0 && !IsAttribute(address)))
+        return nullptr;
+    const int start = TScreenCells::Wrap(address + 1);
+    return IsFieldStart(start, IndexAt(start)) ? FieldAt(start) : nullptr;
 }
 
 void TEmuEditor::PriorField() {

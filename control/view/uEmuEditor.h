@@ -118,6 +118,11 @@ private:
     // Whether the address is the first data cell of an input field that a
     // field movement from the cursor may land on.
     bool IsFieldStart(int address, int16_t index) const;
+    // The first data cell of the input field that Tab goes to from the
+    // address (wrapping at the screen's end); -1 when there is none.
+    int NextFieldStart(int from) const;
+    // The field whose attribute is at the address; null when no field's is.
+    const THostBasicField* FieldStartedBy(int address) const;
     // The cells of the field that holds the address, a field that runs over
     // several rows taken whole: first and last data cells, both -1 when the
     // address is in no field's data.

@@ -167,15 +167,19 @@ public:
             SetLastError(log_.ConnectError);
             throw std::runtime_error(log_.ConnectError);
         }
+        connecting_ = true;
         if (log_.ReportInline) ReportConnected();
     }
-    // Reports the close inside the call, as the engines do.
+    // Gives up an attempt under way, which then reports nothing; reports
+    // the close of a session inside the call, as the engines do.
     void Disconnect() override {
         ++log_.Disconnects;
         log_.Calls.push_back("disconnect");
+        connecting_ = false;
         if (connected_.exchange(false)) Fire(events_.Disconnected);
     }
     bool Connected() const override { return connected_; }
+    bool Connecting() const override { return connecting_; }
     std::string LastError() const override {
         std::lock_guard lock(errorMutex_);
         return lastError_;
@@ -183,11 +187,13 @@ public:
 
     // The engine's reports; any thread.
     void ReportConnected() {
+        connecting_ = false;
         connected_ = true;
         Fire(events_.Connected);
     }
     void ReportEnded(const std::string& error) {
         SetLastError(error);
+        connecting_ = false;
         connected_ = false;
         Fire(events_.Disconnected);
     }
@@ -207,6 +213,7 @@ private:
     TFakeFormUi& ui_;
     TEmuBindingEvents events_;
     std::atomic<bool> connected_{false};
+    std::atomic<bool> connecting_{false};
     mutable std::mutex errorMutex_;
     std::string lastError_;
 };

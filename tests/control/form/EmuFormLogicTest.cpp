@@ -255,6 +255,43 @@ TEST_F(EmuFormLogic, ChoosingAConnectionWhileOnlineDisconnectsFirst) {
     EXPECT_EQ(ui_.Caption, "Corvalen Terminal Emulator - Beta");
 }
 
+TEST_F(EmuFormLogic, ConnectPressedWhileAnAttemptRunsGivesItUpAndGoesOfflineAtOnce) {
+    auto& logic = Start();
+    const auto offline = [&] {
+        EXPECT_EQ(logic.State(), TEmuFormState::Offline);
+        EXPECT_FALSE(ui_.ConnectDown);
+        EXPECT_TRUE(ui_.ConnectEnabled);
+        EXPECT_TRUE(ui_.ConnPropEnabled);
+        EXPECT_EQ(ui_.ConnectCaption, "&Connect");
+        EXPECT_EQ(ui_.Panels[spLine], "OFFLINE");
+        EXPECT_EQ(ui_.Panels[spError], "") << "no longer connecting";
+        EXPECT_EQ(ui_.Attached, nullptr);
+        EXPECT_EQ(logic.ComApi(), nullptr);
+        EXPECT_EQ(log_.Created, log_.Destroyed);
+    };
+    logic.ConnectClick();
+    ASSERT_EQ(logic.State(), TEmuFormState::Connecting);
+    EXPECT_EQ(ui_.ConnectCaption, "&Disconnect") << "File's first item gives the attempt up";
+    logic.ConnectClick();
+    EXPECT_EQ(log_.Calls,
+              (std::vector<std::string>{"create", "connect alpha.example", "disconnect", "free"}))
+        << "no second attempt; the first given up";
+    offline();
+
+    // Pressed again, Connect starts afresh. Its outcome is posted just as
+    // the user gives it up, and brings nothing back.
+    logic.ConnectClick();
+    EXPECT_EQ(log_.Connects, 2);
+    Binding().ReportConnected();
+    logic.ConnectClick();
+    EXPECT_EQ(log_.Connects, 2);
+    offline();
+    Deliver();
+    EXPECT_NE(logic.State(), TEmuFormState::Online);
+    EXPECT_EQ(ui_.Panels[spLine], "OFFLINE");
+    EXPECT_EQ(ui_.Attached, nullptr);
+}
+
 TEST_F(EmuFormLogic, UserDisconnectFreesTheBindingAndGoesOfflineOnItsMessage) {
     Online();
     logic_->ConnectClick();

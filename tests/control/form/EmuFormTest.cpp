@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <QtTest/QTest>
 
 #include <algorithm>
@@ -235,7 +236,36 @@ TEST_F(EmuForm, TheWindowGoesOnWhileTheEngineConnectsAndClosingItThenLeavesNothi
     EXPECT_TRUE(Part<QToolButton>(*form, "tbConnect")->isChecked());
     EXPECT_FALSE(Part<QToolButton>(*form, "tbConnProp")->isEnabled());
 
-    fake_.HoldConnect(false);
+    // Connect pressed again, or File's first item, gives the attempt up:
+    // the window is offline at once, and the session that opens late is
+    // closed.
+    auto* miConnect = Part<QAction>(*form, "miConnect");
+    for (bool menu : {false, true}) {
+        if (menu) {
+            fake_.HoldConnect(true);
+            Click(*form, "tbConnect");
+            ASSERT_TRUE(fake_.WaitConnectsHeld(1));
+        }
+        EXPECT_EQ(miConnect->text(), "&Disconnect");
+        if (menu)
+            miConnect->trigger();
+        else
+            Click(*form, "tbConnect");
+        EXPECT_EQ(form->Logic().ComApi(), nullptr) << "no attempt runs: " << menu;
+        EXPECT_EQ(Panel(*form, 0), "OFFLINE");
+        EXPECT_EQ(Panel(*form, 4), "");
+        EXPECT_FALSE(Part<QToolButton>(*form, "tbConnect")->isChecked());
+        EXPECT_TRUE(Part<QToolButton>(*form, "tbConnProp")->isEnabled());
+        EXPECT_EQ(miConnect->text(), "&Connect");
+        const int closes = fake_.DisconnectCalls();
+        fake_.HoldConnect(false);
+        EXPECT_TRUE(WaitFor([&] { return fake_.DisconnectCalls() == closes + 1; })) << menu;
+        QApplication::processEvents();
+        EXPECT_EQ(Panel(*form, 0), "OFFLINE");
+    }
+
+    // Pressed after that, Connect starts afresh.
+    Click(*form, "tbConnect");
     ASSERT_TRUE(WaitForPanel(*form, 0, "ONLINE"));
     EXPECT_EQ(Panel(*form, 4), "");
     Click(*form, "tbConnect");
@@ -256,17 +286,21 @@ TEST_F(EmuForm, TheWindowGoesOnWhileTheEngineConnectsAndClosingItThenLeavesNothi
 TEST_F(EmuForm, TheOutcomeOfAnAttemptGivenUpForANewOneLeavesTheNewOneConnecting) {
     SeedFakeConnection();
     auto form = NewForm();
-    // The first attempt fails just as the user clicks again: its outcome is
-    // posted while the click still waits in the queue.
+    // The first attempt fails just as the user chooses the stored connection
+    // again: its outcome is posted while the choice still waits in the queue.
     fake_.SetConnect(-1, PL_SESSION_CONNECTED_FAIL, "Connection refused");
     fake_.HoldConnect(true);
     Click(*form, "tbConnect");
     ASSERT_TRUE(fake_.WaitConnectsHeld(1));
     fake_.HoldConnect(false);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    TEmuBinding* binding = form->Logic().ComApi();
+    ASSERT_NE(binding, nullptr);
+    for (int i = 0; i < 5000 && binding->Connecting(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_FALSE(binding->Connecting()) << "the outcome is posted";
     fake_.SetConnect(1, PL_SESSION_CONNECTED);
     fake_.HoldConnect(true);
-    Click(*form, "tbConnect");
+    Part<QMenu>(*form, "pmConn")->actions().value(0)->trigger();
     ASSERT_TRUE(fake_.WaitConnectsHeld(1));
 
     QTest::qWait(100);
@@ -327,6 +361,15 @@ protected:
         const bool shown =
             WaitFor([&] { return view->GetInputFields() && view->GetInputFields()->Count() == 1; });
         return shown ? view : nullptr;
+    }
+    // The text of the one input field that the last send carried.
+    std::string SentFieldText() {
+        THostFields sent;
+        const std::vector<uint8_t> bytes = fake_.LastFields();
+        TMemoryStream stream(std::span<const uint8_t>(bytes.data(), bytes.size()));
+        sent.LoadFromStream(stream);
+        if (sent.Count() != 1) return std::to_string(sent.Count()) + " fields";
+        return sent.GetField(0)->Data;
     }
     QWidget control_; // outlives the form, which frees the panel inside it
 };
@@ -397,12 +440,7 @@ TEST_F(EmuFormShown, KeysTypeOnlyPrintableTextAndABurstOfScreenReportsCostsOneFe
     KeyWithText(view, Qt::Key_Q, QStringLiteral("q"), Qt::ControlModifier);
     KeyWithText(view, Qt::Key_F, QString(QChar(0x85)));
     QTest::keyClick(view, Qt::Key_Return);
-    THostFields sent;
-    const std::vector<uint8_t> bytes = fake_.LastFields();
-    TMemoryStream stream(std::span<const uint8_t>(bytes.data(), bytes.size()));
-    sent.LoadFromStream(stream);
-    ASSERT_EQ(sent.Count(), 1);
-    EXPECT_EQ(sent.GetField(0)->Data, "acd");
+    EXPECT_EQ(SentFieldText(), "acd");
 
     // The system request's text goes as Latin-1; what it cannot hold is left out.
     TAnsweringPrompts prompts;
@@ -488,6 +526,46 @@ TEST_F(EmuFormShown, TheKeypadTogglesFromTheViewMenu) {
     EXPECT_FALSE(item->isChecked());
     item->trigger();
     EXPECT_TRUE(keypad->isVisible());
+}
+
+TEST_F(EmuFormShown, KeypadButtonsLeaveTheKeyboardWithTheScreen) {
+    SeedFakeConnection();
+    fake_.SetScreen(OneInputFieldScreen());
+    auto form = NewShownForm();
+    THostEmulator* view = OnlineWithOneInputField(*form);
+    ASSERT_NE(view, nullptr);
+    auto* keypad = Part<QDockWidget>(*form, "Keypad");
+    auto* pf01 = Part<QToolButton>(*form, "tbPF01");
+    Part<QAction>(*form, "miKeyPad")->trigger();
+    ASSERT_TRUE(keypad->isFloating());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(keypad));
+    for (bool floating : {true, false}) {
+        SCOPED_TRACE(floating ? "floating" : "docked");
+        if (!floating) keypad->setFloating(false);
+        // A click as a window manager passes it on: the window under the
+        // pointer gets the keyboard with the press, unless it declines it.
+        QTest::mousePress(pf01, Qt::LeftButton);
+        QWindow* window = pf01->window()->windowHandle();
+        if (window && !(window->flags() & Qt::WindowDoesNotAcceptFocus))
+            pf01->window()->activateWindow();
+        QApplication::processEvents();
+        QTest::mouseRelease(pf01, Qt::LeftButton);
+        QApplication::processEvents();
+        ASSERT_EQ(fake_.LastAid(), "@1");
+        fake_.RaiseEvent(PL_KBD_UNLOCKED);
+
+        // What is typed next goes where a user's keys go.
+        QWidget* keys = QApplication::focusWidget();
+        EXPECT_EQ(keys, view);
+        if (!keys) keys = QApplication::activeWindow();
+        ASSERT_NE(keys, nullptr);
+        view->SetCursorAddress(5 * 80 + 52);
+        QTest::keyClicks(keys, floating ? "ABC" : "DEF");
+        QTest::keyClick(keys, Qt::Key_Return);
+        EXPECT_EQ(fake_.LastAid(), "@E");
+        EXPECT_EQ(SentFieldText(), floating ? "ABC" : "DEF");
+    }
+    Click(*form, "tbConnect");
 }
 
 TEST_F(EmuFormShown, TheViewScalesWithTheWindowAndItsScreenStartsSevenPixelsDown) {

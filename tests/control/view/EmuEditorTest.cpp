@@ -186,8 +186,8 @@ TEST_F(EmuEditorTest, LastCellOfAFieldMovesTheCursorByTheHostsRules) {
         // Field exit required: 3270 stays on the last cell, 5250 goes on.
         {TEmuEditorHost::TRules::Tn3270, kLabel, At(4, 12)},
         {TEmuEditorHost::TRules::Tn5250, kLabel, At(6, 10)},
-        // An auto-skip attribute in 3270: the cell after it.
-        {TEmuEditorHost::TRules::Tn3270, {attProtected, attNumeric}, At(4, 14)},
+        // An auto-skip attribute in 3270: on to the next input field.
+        {TEmuEditorHost::TRules::Tn3270, {attProtected, attNumeric}, At(6, 10)},
     };
     for (const auto& c : cases) {
         host.Inputs.ClearLists();
@@ -200,6 +200,51 @@ TEST_F(EmuEditorTest, LastCellOfAFieldMovesTheCursorByTheHostsRules) {
         editor.SetCursorAddress(At(4, 12));
         Type("x");
         EXPECT_EQ(editor.CursorAddress(), c.ExpectedCursor);
+    }
+}
+
+TEST_F(EmuEditorTest, Tn3270AutoSkipGoesOnToTheNextInputFieldAsTabDoes) {
+    // An 8-cell input field at 12, an auto-skip field, an input field at 40:
+    // the ninth character goes into the second input field.
+    const std::vector<TAttrTypes> kSkip{attProtected, attNumeric};
+    Screen({{1, 13, 8, kInput, ""}, {1, 22, 18, kSkip, ""}, {1, 41, 10, kInput, ""}});
+    host.HostRules = TEmuEditorHost::TRules::Tn3270;
+    editor.SetCursorAddress(12);
+    Type("ABCDEFGHZ");
+    EXPECT_FALSE(editor.Inhibited());
+    EXPECT_TRUE(editor.DoAidKey("ENTER"));
+    EXPECT_EQ(host.Inputs.GetField(0)->Data, "ABCDEFGH");
+    EXPECT_EQ(host.Inputs.GetField(1)->Data, "Z");
+    EXPECT_EQ(host.Inputs.CurPos, 41 + 1);
+
+    // No input field after the auto-skip field before the screen's end: on
+    // from the screen's start, as Tab goes; the typed field alone takes the
+    // cursor back to its own start. An auto-skip field in column 1 has its
+    // attribute at the end of the row before, or of the screen.
+    const struct {
+        std::vector<TFieldSpec> Screen;
+        int From, Expected;
+    } cases[] = {
+        {{{3, 5, 6, kInput, ""}, {23, 10, 4, kInput, ""}, {23, 15, 66, kSkip, ""}},
+         At(23, 13),
+         At(3, 5)},
+        {{{23, 10, 4, kInput, ""}, {23, 15, 10, kSkip, ""}}, At(23, 13), At(23, 10)},
+        {{{22, 72, 8, kInput, ""}, {23, 1, 5, kSkip, ""}, {23, 7, 5, kInput, ""}},
+         At(22, 79),
+         At(23, 7)},
+        {{{1, 7, 5, kInput, ""}, {24, 72, 8, kInput, ""}, {1, 1, 5, kSkip, ""}},
+         At(24, 79),
+         At(1, 7)},
+    };
+    for (const auto& c : cases) {
+        host.Inputs.ClearLists();
+        host.Fields.Clear();
+        cells.Reset();
+        Screen(c.Screen);
+        editor.SetCursorAddress(c.From);
+        Type("x");
+        EXPECT_EQ(editor.CursorAddress(), c.Expected) << "from " << c.From;
+        EXPECT_FALSE(editor.Inhibited());
     }
 }
 
