@@ -25,6 +25,8 @@ void TPLTelnet::Connect() {
     // A reader of an earlier connection is stopped and waited for first.
     if (readerRunning_.load()) Disconnect();
     JoinReader();
+    // A record the last connection cut (where no reader saw its end).
+    DropRecord("la conexion termino antes de su fin");
     termTypeRequests_ = 0;
     closing_.store(false);
     parsingStopped_.store(false);
@@ -42,6 +44,7 @@ void TPLTelnet::Connect() {
     recordBytes_ = 0;
     receiveLog_.Reset();
     binaryIn_ = binaryOut_ = false;
+    recordFraming_ = false;
     ourOptions_ = {};
     hostOptions_ = {};
     SetEndErrorText("");
@@ -100,8 +103,13 @@ void TPLTelnet::JoinReader() {
 }
 
 void TPLTelnet::ConnectionEnded() {
-    // What is held of a record that never ended was never interpreted.
-    receiveLog_.Dump(true);
+    {
+        // A record that never ended was never interpreted: it is dropped,
+        // and nothing of it reaches the dump.
+        std::lock_guard lock(SessionLock);
+        DropRecord("la conexion termino antes de su fin");
+        receiveLog_.Dump(true);
+    }
     WriteLog(9, Format("%.4d : TPLTelnet: Conexion terminada con %s", SessionId, Host.c_str()));
 }
 

@@ -95,6 +95,45 @@ TEST(Records, FailingRecordDoesNotCostTheRecordsAfterIt) {
     EXPECT_EQ(link.session->Recorder().Records()[1], Bytes{0x02});
 }
 
+// The engine log at level 9 into the recording stand-in, for one test.
+struct TLoggedTest {
+    TTempDir dir;
+    log32fake::TInstalled fake;
+    TLoggedTest() {
+        dir.write(kSettingsFileName, "[Tn5250]\nLogLevel=9\n");
+        ConfigureEngineLogs("Tn5250", dir.path());
+    }
+    ~TLoggedTest() { DoneEngineLogs(); }
+};
+
+TEST(Records, RecordPendingWhenBinaryOrEndOfRecordChangesIsDroppedWithoutItsBytes) {
+    // A host that turns the option off in the middle of a record, sends one
+    // while it is off and turns it on again: the next record starts clean.
+    for (const auto& [option, name] :
+         {std::pair{uint8_t{25}, "END-OF-RECORD"}, std::pair{uint8_t{0}, "BINARY"}}) {
+        TLoggedTest logged;
+        {
+            Linked link;
+            ASSERT_TRUE(link.conn->Negotiate());
+            link.conn->SendRaw({'P', 'W', '1', IAC, WONT, option});
+            link.conn->SendRaw({'P', 'W', '2', IAC, IAC, IAC, WILL, option});
+            link.conn->SendRecord({'A', 'F', 'T', 'E', 'R'});
+            ASSERT_TRUE(link.session->Recorder().WaitForRecords(1));
+            link.session->CloseSession();
+            link.session->JoinReader();
+            EXPECT_EQ(link.session->Recorder().Records(),
+                      (std::vector<Bytes>{{'A', 'F', 'T', 'E', 'R'}}))
+                << name;
+        }
+        DoneEngineLogs();
+        for (size_t length : {3, 4})
+            EXPECT_EQ(log32fake::DroppedRecordLines(length, std::string("cambio el modo ") + name),
+                      1)
+                << name << ", " << length << " bytes";
+        EXPECT_EQ(log32fake::WhereLogged({Bytes{'P', 'W'}}), "") << name;
+    }
+}
+
 TEST(Records, LongRecordWithDoubledIacsArrivesWholeHoweverTheBlocksFall) {
     // Three buffers' worth of data with 0xFF bytes strewn through it, then a
     // short record, cut into blocks of many sizes.
@@ -126,19 +165,23 @@ TEST(Records, LongRecordWithDoubledIacsArrivesWholeHoweverTheBlocksFall) {
 
 TEST(Records, NothingOfABlockIsParsedAfterTheSessionEndsItself) {
     // A second terminal-type request ends the session in the middle of the
-    // block; the record after it is never handed on. With one request only,
-    // both records are.
+    // block; the record after it is never handed on, nor dumped: it was
+    // never interpreted. With one request only, both records are.
     const Bytes askType = {IAC, SB, 24, 1, IAC, SE};
     for (int requests : {1, 2}) {
+        TLoggedTest logged;
         auto session = MakeSession();
         Bytes block = {0x01, IAC, EOR};
         for (int i = 0; i < requests; ++i)
             block.insert(block.end(), askType.begin(), askType.end());
-        block.insert(block.end(), {0x02, IAC, EOR});
-        session->NewData(block.data(), block.size());
+        block.insert(block.end(), {'P', 'W', IAC, EOR, 'Q'});
+        session->Receive(block.data(), block.size());
         const std::vector<Bytes> expected =
-            requests == 1 ? std::vector<Bytes>{{0x01}, {0x02}} : std::vector<Bytes>{{0x01}};
+            requests == 1 ? std::vector<Bytes>{{0x01}, {'P', 'W'}} : std::vector<Bytes>{{0x01}};
         EXPECT_EQ(session->Recorder().Records(), expected) << requests << " requests";
+        DoneEngineLogs();
+        EXPECT_EQ(log32fake::WhereLogged({Bytes{'P', 'W'}}).empty(), requests == 2)
+            << requests << " requests";
     }
 }
 
@@ -411,7 +454,7 @@ TEST(Sending, ReaderBlockedSendingLeavesTheSessionLockFreeAndKeepsTheOrder) {
     // Answers before it and after it, none inside it.
     Bytes answer = {IAC, WILL, 23, IAC, SB, 23};
     answer.insert(answer.end(), 1000, 'L');
-    answer.insert(answer.end(), {IAC, SE});
+    answer.insert(answer.end(), {IAC, SE, IAC, WONT, 23});
     Bytes all = conn->Captured();
     const Bytes frame = {0x01, IAC, IAC, 0x02, IAC, EOR};
     const auto at = std::search(all.begin(), all.end(), frame.begin(), frame.end());
