@@ -203,8 +203,10 @@ private:
     void EndWithError(const std::string& text);
     // Sends the queued records up to the ticket (never under the session lock).
     void FlushSends(uint64_t ticket) noexcept;
-    // One record on the wire, with its log lines; false when it failed.
-    bool SendNow(const TOutbound& record);
+    // One record on the wire, logged as sent when it is handed to the socket.
+    TSendOutcome SendNow(const TOutbound& record);
+    // Logs the records a stopped send queue dropped.
+    void LogUnsent(const TDropped& dropped);
     // Called by the reader thread as it leaves.
     void ConnectionEnded();
     // The reader thread's last act on the socket.

@@ -392,13 +392,23 @@ TEST(Reader, BusyHostKeepsItsSession) {
     EXPECT_EQ(link.session->Count(ceSessionDisconnected), 0);
 }
 
-TEST(Sending, HostThatStopsReadingEndsTheSessionAtTheTimeLimit) {
+// A session whose host has stopped reading; a send gives up soon.
+struct TUnreadHost {
     THostSim host;
-    auto session = MakeSession();
-    session->Timing.SendMillis = 300;
-    session->Connect(host.Port());
-    auto conn = host.Accept();
-    conn->StopReading();
+    std::shared_ptr<TTestSession> session = MakeSession();
+    std::unique_ptr<TSimConnection> conn;
+    TUnreadHost() {
+        session->Timing.SendMillis = 300;
+        session->Connect(host.Port());
+        conn = host.Accept();
+        if (!conn) throw std::runtime_error("no connection");
+        conn->StopReading();
+    }
+};
+
+TEST(Sending, HostThatStopsReadingEndsTheSessionAtTheTimeLimit) {
+    TUnreadHost link;
+    auto& [host, session, conn] = link;
     // The host's window fills; the send that no longer fits fails.
     const Bytes block(64 * 1024, 0x40);
     long sent = 0;
@@ -413,6 +423,42 @@ TEST(Sending, HostThatStopsReadingEndsTheSessionAtTheTimeLimit) {
     EXPECT_EQ(session->EndErrorText(), session->LastSendErrorText());
     conn->ResumeReading();
     session->JoinReader();
+}
+
+TEST(Sending, RecordsBehindAFailedSendAreDroppedAndLoggedOnceNeverAsSent) {
+    TLoggedTest logged;
+    TUnreadHost link;
+    auto& [host, session, conn] = link;
+    // Records made under the session lock, as the reader makes its answers
+    // to a block, go out once it is let go: more than the host's window
+    // takes, so that a send gives up with records still queued behind it.
+    constexpr int kRecords = 256, kSize = 64 * 1024;
+    const Bytes record(kSize, 0x40);
+    {
+        std::lock_guard lock(session->SessionLock);
+        for (int i = 0; i < kRecords; ++i)
+            session->SendData(record.data(), record.size());
+    }
+    ASSERT_TRUE(session->WaitFor(ceSessionDisconnected));
+    EXPECT_EQ(session->SendData(record.data(), record.size()), -1) << "made after the failure";
+    session->JoinReader();
+    DoneEngineLogs();
+    conn->ResumeReading();
+    ASSERT_TRUE(conn->WaitClientClosed());
+    // Handed to the socket: each record that arrived whole, and the one whose
+    // send failed.
+    const int handed = static_cast<int>(conn->Captured().size() / kSize) + 1;
+    ASSERT_LT(handed, kRecords) << "no send failed";
+    EXPECT_EQ(log32fake::MessagesWith("Enviando informacion a Host"), handed);
+    EXPECT_EQ(
+        std::count_if(log32fake::Dumps().begin(), log32fake::Dumps().end(),
+                      [](const auto& d) { return d.title.starts_with("DATA STREAM ENVIADO"); }),
+        handed);
+    EXPECT_EQ(log32fake::MessagesWith("descartados sin enviar"), 1);
+    EXPECT_EQ(
+        log32fake::MessagesWith(Format("%d registros (%d bytes) descartados sin enviar al Host",
+                                       kRecords - handed, (kRecords - handed) * kSize)),
+        1);
 }
 
 // A session whose reader is blocked sending to a host that reads no more.
