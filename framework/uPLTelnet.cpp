@@ -25,6 +25,8 @@ void TPLTelnet::Connect() {
     // A reader of an earlier connection is stopped and waited for first.
     if (readerRunning_.load()) Disconnect();
     JoinReader();
+    // A record the last connection cut (where no reader saw its end).
+    DropRecord("la conexion termino antes de su fin");
     termTypeRequests_ = 0;
     closing_.store(false);
     parsingStopped_.store(false);
@@ -42,6 +44,7 @@ void TPLTelnet::Connect() {
     recordBytes_ = 0;
     receiveLog_.Reset();
     binaryIn_ = binaryOut_ = false;
+    recordFraming_ = false;
     ourOptions_ = {};
     hostOptions_ = {};
     SetEndErrorText("");
@@ -84,6 +87,8 @@ void TPLTelnet::SocketDisconnect() {
 void TPLTelnet::Disconnect() {
     WriteLog(5, Format("%.4d : TPLTelnet: desconectando de host %s", SessionId, Host.c_str()));
     parsingStopped_.store(true);
+    // Nothing more goes out: what waits to be sent is dropped, once.
+    LogUnsent(sends_.Stop());
     std::lock_guard lock(readerStateLock_);
     if (readerRunning_.load()) {
         // The reader is told to stop and the socket shut down; the descriptor
@@ -100,8 +105,13 @@ void TPLTelnet::JoinReader() {
 }
 
 void TPLTelnet::ConnectionEnded() {
-    // What is held of a record that never ended was never interpreted.
-    receiveLog_.Dump(true);
+    {
+        // A record that never ended was never interpreted: it is dropped,
+        // and nothing of it reaches the dump.
+        std::lock_guard lock(SessionLock);
+        DropRecord("la conexion termino antes de su fin");
+        receiveLog_.Dump(true);
+    }
     WriteLog(9, Format("%.4d : TPLTelnet: Conexion terminada con %s", SessionId, Host.c_str()));
 }
 
@@ -157,6 +167,12 @@ bool TPLTelnet::RaiseEvent(TSessionEvent event) {
 
 long TPLTelnet::SendData(const uint8_t* data, size_t len, const uint8_t* logView) {
     const uint64_t ticket = sends_.Push(data, len, logView);
+    if (!sends_.WentOut(ticket)) {
+        // Made after the connection failed or ended: never sent, never logged.
+        int none = 0;
+        lastSendErrno_.compare_exchange_strong(none, ENOTCONN);
+        return -1;
+    }
     if (SessionLock.HeldHere()) {
         SessionLock.NoteQueued(ticket);
         return static_cast<long>(len);
@@ -167,13 +183,25 @@ long TPLTelnet::SendData(const uint8_t* data, size_t len, const uint8_t* logView
 
 void TPLTelnet::FlushSends(uint64_t ticket) noexcept {
     try {
-        sends_.SendUpTo(ticket, [this](const TOutbound& record) { return SendNow(record); });
+        LogUnsent(
+            sends_.SendUpTo(ticket, [this](const TOutbound& record) { return SendNow(record); }));
     } catch (...) {
         // Nothing may leave the release of the session lock.
     }
 }
 
-bool TPLTelnet::SendNow(const TOutbound& record) {
+void TPLTelnet::LogUnsent(const TDropped& dropped) {
+    if (dropped.Records == 0) return;
+    WriteLog(1,
+             Format("%.4d : TPLTelnet: %d registros (%d bytes) descartados sin enviar al Host",
+                    SessionId, static_cast<int>(dropped.Records), static_cast<int>(dropped.Bytes)));
+}
+
+TSendOutcome TPLTelnet::SendNow(const TOutbound& record) {
+    if (!socket_->IsOpen()) {
+        lastSendErrno_.store(ENOTCONN);
+        return TSendOutcome::NotSent;
+    }
     const size_t len = record.Bytes.size();
     WriteLog(9, Format("%.4d : TPLTelnet: Enviando informacion a Host (ver dump)", SessionId));
     WriteDump(6, Format("DATA STREAM ENVIADO A HOST (EBCDIC): %d BYTES", static_cast<int>(len)),
@@ -181,7 +209,7 @@ bool TPLTelnet::SendNow(const TOutbound& record) {
               static_cast<int>(len), kDumpBlock);
     int error = 0;
     const long sent = socket_->Send(record.Bytes.data(), len, &error);
-    if (sent >= 0) return true;
+    if (sent >= 0) return TSendOutcome::Sent;
     lastSendErrno_.store(error);
     // A failed send ends the connection, with the socket's text as the
     // reason; not so when the connection was ending already (a socket
@@ -191,7 +219,7 @@ bool TPLTelnet::SendNow(const TOutbound& record) {
         WriteLog(1, Format("%.4d : ERROR: %s", SessionId, text.c_str()));
         EndWithError(text);
     }
-    return false;
+    return TSendOutcome::Failed;
 }
 
 void TPLTelnet::EndWithError(const std::string& text) {

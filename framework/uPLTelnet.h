@@ -89,7 +89,11 @@ public:
     int Cols() const { return cols_; }
     int ScreenSize() const { return screenSize_; }
     bool Closing() const { return closing_.load(); }
+    // Binary mode and END-OF-RECORD framing: on from the first direction
+    // agreed; once either direction is turned off, off until both are agreed
+    // again.
     bool BinaryMode() const { return binaryIn_; }
+    bool RecordFraming() const { return recordFraming_; }
     uint16_t TermTypeRequests() const { return termTypeRequests_; }
 
     // Opens the connection on the caller's thread; when it stands, the reader
@@ -177,6 +181,11 @@ private:
     // room; the count taken.
     size_t AddDataRun(const uint8_t* data, size_t len);
     void Negotiate(uint8_t verb, uint8_t option);
+    // Whether the option's mode is on, by the state of its two directions.
+    bool ModeOn(uint8_t option) const;
+    // Binary mode and record framing follow a change of a direction; a
+    // change of either drops what is pending of a record.
+    void ModesFollow();
     // The answer the session gives to a request to enable an option it agrees to.
     void Accept(uint8_t verb, uint8_t option);
     // Whether the session agrees to the host's WILL or DO for the option.
@@ -184,14 +193,20 @@ private:
     void AddByte(uint8_t b);
     void AddSubnegotiationByte(uint8_t b);
     void FlushData();
+    // Forgets what is pending of the current record without interpreting it:
+    // its bytes reach neither the data stream nor the dump; the log says why
+    // and how long it was.
+    void DropRecord(const std::string& why);
     void LogRecordError(const std::exception& e);
     // Ends the connection for an error: the text becomes this thread's last
     // error and, unless one is kept already, the reason the session ended.
     void EndWithError(const std::string& text);
     // Sends the queued records up to the ticket (never under the session lock).
     void FlushSends(uint64_t ticket) noexcept;
-    // One record on the wire, with its log lines; false when it failed.
-    bool SendNow(const TOutbound& record);
+    // One record on the wire, logged as sent when it is handed to the socket.
+    TSendOutcome SendNow(const TOutbound& record);
+    // Logs the records a stopped send queue dropped.
+    void LogUnsent(const TDropped& dropped);
     // Called by the reader thread as it leaves.
     void ConnectionEnded();
     // The reader thread's last act on the socket.
@@ -214,12 +229,15 @@ private:
 
     int model_ = 2, rows_ = 24, cols_ = 80, screenSize_ = 1920;
     bool binaryIn_ = false, binaryOut_ = false;
+    bool recordFraming_ = false;
     bool echoAgreed_ = false, sgaAgreed_ = false, recordAgreed_ = false;
-    // One side of an option: whether it is in effect, and whether the host
-    // was refused it. Ours is what we WILL, the host's what we tell it to DO.
+    // One direction of an option: whether it is in effect, and whether the
+    // session said it off (a refusal, or the answer to a request to stop)
+    // and it has not been agreed since. Ours is what we WILL, the host's
+    // what we tell it to DO.
     struct TOptionSide {
         bool On = false;
-        bool Refused = false;
+        bool Off = false;
     };
     std::array<TOptionSide, 256> ourOptions_{}, hostOptions_{};
     uint16_t termTypeRequests_ = 0;

@@ -47,6 +47,16 @@ void TPLTnStream::AddData(const uint8_t* data, size_t len) {
 void TPLTnStream::ProcessData() {}
 
 void TPLTnStream::ProcessRecord() {
+    written_.clear();
+    hiddenBytes_.clear();
+    if (Overlong()) {
+        // Never interpreted, so its hidden text is unknown: nothing of it
+        // may reach a dump.
+        const size_t total = PendingBytes();
+        DropRecord();
+        throw EPLError("record of " + std::to_string(total) + " bytes is longer than " +
+                       std::to_string(kMaxRecordSize) + " bytes: dropped");
+    }
     struct Empty {
         TPLTnStream& stream;
         ~Empty() {
@@ -55,17 +65,10 @@ void TPLTnStream::ProcessRecord() {
                 stream.FindHiddenBytes();
                 stream.RecordInterpreted(stream.Record());
             } catch (...) {}
-            stream.recordLen_ = stream.overlongBytes_ = 0;
+            stream.DropRecord();
         }
     } empty{*this};
     tracking_ = LogWanted(6);
-    written_.clear();
-    hiddenBytes_.clear();
-    if (overlongBytes_ != 0) {
-        const size_t total = recordLen_ + overlongBytes_;
-        throw EPLError("record of " + std::to_string(total) + " bytes is longer than " +
-                       std::to_string(kMaxRecordSize) + " bytes: dropped");
-    }
     // The buffer keeps its room, and the bytes of earlier records in it,
     // from record to record. Under AddressSanitizer that room is unreadable
     // while a record is interpreted, so that an interpreter reading past a

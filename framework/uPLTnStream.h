@@ -83,8 +83,14 @@ public:
 
     // What the transport calls at a record end: ProcessData, and the record
     // is empty afterwards even when interpreting it failed. An overlong
-    // record is not interpreted: it raises EPLError naming its length.
+    // record is not interpreted: it is dropped, and EPLError names its length.
     void ProcessRecord();
+    // The bytes of the current record so far, kept or not.
+    size_t PendingBytes() const { return recordLen_ + overlongBytes_; }
+    // The current record outgrew kMaxRecordSize: it will not be interpreted.
+    bool Overlong() const { return overlongBytes_ != 0; }
+    // Forgets the current record without interpreting it.
+    void DropRecord() { recordLen_ = overlongBytes_ = 0; }
 
     // Whether the text in a cell is hidden (a non-display field's). The base
     // hides none.

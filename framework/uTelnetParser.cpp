@@ -47,6 +47,7 @@ void TPLTelnet::NewData(const uint8_t* data, size_t len) {
         parseOffset_ = blockOffset_ + i;
         ParseByte(data[i++]);
     }
+    if (follow && i < len) receiveLog_.NeverParsed(blockOffset_ + i);
     FlushData();
 }
 
@@ -126,35 +127,54 @@ void TPLTelnet::ParseByte(uint8_t b) {
 
 // A party never acknowledges a request to enter a mode it is already in, or
 // two parties that both did would negotiate for ever: only a change of an
-// option is answered, and a refusal is said once.
+// option is answered, and a refusal is said once. A request to turn off an
+// option in effect is always honoured and answered (RFC 854), each direction
+// on its own (RFC 1143): DONT with WONT, WONT with DONT.
 void TPLTelnet::Negotiate(uint8_t verb, uint8_t option) {
     const bool hostSide = verb == WILL || verb == WONT;
     const bool enable = verb == WILL || verb == DO;
     TOptionSide& side = (hostSide ? hostOptions_ : ourOptions_)[option];
-    if (enable && !side.On && Agrees(verb, option)) {
+    if (enable && side.On) return; // in effect already
+    if (enable && Agrees(verb, option)) {
         side = {true, false};
         Accept(verb, option);
+        ModesFollow();
         return;
     }
-    if (verb == WONT && option == BINARY) {
-        // Binary mode ends in both directions together, without an answer.
-        binaryIn_ = binaryOut_ = false;
-        hostOptions_[BINARY] = ourOptions_[BINARY] = {};
-        return;
-    }
-    if (enable && side.On) return; // in effect already
     if (side.On) {
-        // An option we took up ends without an answer.
-        side = {};
+        side = {false, true};
+        SendCommand(hostSide ? DONT : WONT, option);
+        ModesFollow();
         return;
     }
     // Options the transport does not know are refused, TN3270E (40)
     // included: a WILL or a WONT with DONT, a DO or a DONT with WONT, once.
-    // The others it knows stay quiet when it does not take them up.
+    // The others it knows stay quiet when it does not take them up, and so
+    // does a request to stop what is off already.
     const bool known = Agrees(WILL, option) || Agrees(DO, option);
-    if (known || side.Refused) return;
-    side.Refused = true;
+    if (known || side.Off) return;
+    side.Off = true;
     SendCommand(hostSide ? DONT : WONT, option);
+}
+
+bool TPLTelnet::ModeOn(uint8_t option) const {
+    const TOptionSide &ours = ourOptions_[option], &host = hostOptions_[option];
+    return (ours.On || host.On) && !ours.Off && !host.Off;
+}
+
+void TPLTelnet::ModesFollow() {
+    // Bytes framed under one mode do not belong to a record of another: the
+    // next record starts clean.
+    const bool binary = ModeOn(BINARY);
+    if (binary != binaryIn_) {
+        binaryIn_ = binaryOut_ = binary;
+        DropRecord("cambio el modo BINARY");
+    }
+    const bool framing = ModeOn(END_OF_RECORD);
+    if (framing != recordFraming_) {
+        recordFraming_ = framing;
+        DropRecord("cambio el modo END-OF-RECORD");
+    }
 }
 
 bool TPLTelnet::Agrees(uint8_t verb, uint8_t option) {
@@ -177,8 +197,7 @@ void TPLTelnet::Accept(uint8_t verb, uint8_t option) {
     SendCommand(verb == WILL ? DO : WILL, option);
     switch (option) {
     case BINARY:
-        binaryIn_ = binaryOut_ = true;
-        break;
+        break; // ModesFollow
     case ECHO:
         echoAgreed_ = true;
         break;
@@ -230,6 +249,17 @@ void TPLTelnet::FlushData() {
     DataReceived(record_.data(), n);
 }
 
+void TPLTelnet::DropRecord(const std::string& why) {
+    const size_t length = recordBytes_;
+    pending_ = 0;
+    recordBytes_ = 0;
+    if (stream_) stream_->DropRecord();
+    receiveLog_.RecordDropped();
+    if (length != 0)
+        WriteLog(1, Format("%.4d : TPLTelnet: Registro de %d bytes descartado sin interpretar: %s",
+                           SessionId, static_cast<int>(length), why.c_str()));
+}
+
 void TPLTelnet::DataReceived(const uint8_t* data, size_t len) {
     if (OnData) OnData(*this, data, len);
     if (len != 0 && stream_) stream_->AddData(data, len);
@@ -246,25 +276,31 @@ void TPLTelnet::TextReceived(const uint8_t* data, size_t len) {
 
 void TPLTelnet::EndOfRecord() {
     bytesSinceRecordEnd_ = 0;
-    recordBytes_ = 0;
     FlushData();
     if (!binaryIn_)
         TextReceived(record_.data(), 0);
     else if (OnBinaryRecord)
         OnBinaryRecord(*this);
     if (!stream_) {
+        recordBytes_ = 0;
         receiveLog_.RecordEnded({});
         return;
     }
-    // A record the engine cannot interpret costs that record only: what it
-    // changed before the failure is still shown, and the records after it in
-    // the block are still read.
-    try {
-        stream_->ProcessRecord();
-    } catch (const std::exception& e) {
-        LogRecordError(e);
+    if (stream_->Overlong()) {
+        DropRecord(
+            Format("supera el limite de %d bytes", static_cast<int>(TPLTnStream::kMaxRecordSize)));
+    } else {
+        recordBytes_ = 0;
+        // A record the engine cannot interpret costs that record only: what
+        // it changed before the failure is still shown, and the records after
+        // it in the block are still read.
+        try {
+            stream_->ProcessRecord();
+        } catch (const std::exception& e) {
+            LogRecordError(e);
+        }
+        receiveLog_.RecordEnded(stream_->HiddenBytes());
     }
-    receiveLog_.RecordEnded(stream_->HiddenBytes());
     try {
         TPLTndisplay* display = stream_->Display();
         if (!display) return;

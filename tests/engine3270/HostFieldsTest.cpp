@@ -310,10 +310,24 @@ TEST(Session, HiddenTextReachesTheHostButNoLogLineOrDump) {
     conn->SendRecord(Cat({{0xF1, 0xC3}, Sba(51), hostText("WAIT")}));
     conn->SendRecord({0xF2});
     ASSERT_TRUE(conn->ReadRecord(buffer));
+    // The host sends the password back in the hidden field, in a record
+    // longer than any the engine interprets and in one that the connection's
+    // end cuts: never interpreted, so never masked, so none of their bytes
+    // may reach the log.
+    const Bytes echo = Cat({{0xF5, 0xC3}, Sba(10), {0x1D, 0x4C}, hostText("ECHOPW77")});
+    Bytes overlong = echo;
+    overlong.resize(TPLTnStream::kMaxRecordSize + 1, 0x40);
+    conn->SendRecord(overlong);
+    conn->SendRecord({0xF2});
+    ASSERT_TRUE(conn->ReadRecord(buffer));
+    link.HostCloses(echo);
     link.Finish();
+    EXPECT_EQ(log32fake::DroppedRecordLines(overlong.size(), "supera el limite de 262144 bytes"),
+              1);
+    EXPECT_EQ(log32fake::DroppedRecordLines(echo.size(), "la conexion termino antes de su fin"), 1);
 
     std::vector<Bytes> needles;
-    for (const char* text : {"SECRET", "HOSTPW", "QZZZ"}) {
+    for (const char* text : {"SECRET", "HOSTPW", "QZZZ", "ECHOPW77"}) {
         needles.push_back(hostText(text));
         needles.emplace_back(text, text + std::strlen(text));
     }

@@ -372,9 +372,22 @@ TEST_F(HostFields5250, HiddenTextReachesTheHostButNoLogLineOrDump) {
     std::vector<uint8_t> image;
     ASSERT_TRUE(conn->ReadRecord(image));
     ASSERT_GT(image.size(), 10u);
-    conn->SendRecord(record(0x03, std::vector<uint8_t>(image.begin() + 10, image.end())));
+    const auto restore = record(0x03, std::vector<uint8_t>(image.begin() + 10, image.end()));
+    conn->SendRecord(restore);
     ASSERT_TRUE(interpreted());
+    // The image again, in a record longer than any the engine interprets and
+    // in one that the connection's end cuts: never interpreted, so never
+    // masked, so none of their bytes may reach the log.
+    auto overlong = restore;
+    overlong.resize(TPLTnStream::kMaxRecordSize + 1, 0x00);
+    conn->SendRecord(overlong);
+    ASSERT_TRUE(interpreted());
+    link.HostCloses(restore);
     link.Finish();
+    EXPECT_EQ(log32fake::DroppedRecordLines(overlong.size(), "supera el limite de 262144 bytes"),
+              1);
+    EXPECT_EQ(log32fake::DroppedRecordLines(restore.size(), "la conexion termino antes de su fin"),
+              1);
 
     std::vector<std::vector<uint8_t>> needles;
     for (const char* text : {"SECRET", "HOSTPW", "HIDDEN"}) {

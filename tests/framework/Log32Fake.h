@@ -70,6 +70,20 @@ inline std::string WhereLogged(const std::vector<std::vector<uint8_t>>& needles)
     return "";
 }
 
+// How many messages hold the text.
+inline int MessagesWith(const std::string& text) {
+    return static_cast<int>(std::count_if(Calls().begin(), Calls().end(), [&](const auto& call) {
+        return call.rfind("MsgLog ", 0) == 0 && call.find(text) != std::string::npos;
+    }));
+}
+
+// How many times a session logged that it dropped a record of that length
+// without interpreting it, for that reason.
+inline int DroppedRecordLines(size_t length, const std::string& why) {
+    return MessagesWith("Registro de " + std::to_string(length) +
+                        " bytes descartado sin interpretar: " + why);
+}
+
 // Installs the fake for the life of the object.
 struct TInstalled {
     TInstalled() {

@@ -20,6 +20,10 @@ inline bool Binary(TPLTelnet& s) {
     std::lock_guard lock(s.SessionLock);
     return s.BinaryMode();
 }
+inline bool Framing(TPLTelnet& s) {
+    std::lock_guard lock(s.SessionLock);
+    return s.RecordFraming();
+}
 
 // A session connected to a host of its own, closed at the end.
 struct Linked {

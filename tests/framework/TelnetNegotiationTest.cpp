@@ -2,6 +2,7 @@
 // against a host on loopback.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <map>
 
 #include "TelnetLink.h"
@@ -10,6 +11,9 @@ using namespace telnettest;
 
 namespace {
 
+// The commands go in the map's order: every WILL, then every WONT, DO and
+// DONT, so each WONT and DONT meets what the WILL or the DO before it turned
+// on: a request to turn it off, which is always acknowledged.
 TEST(Negotiation, EveryVerbAgainstEveryOption) {
     const std::string loc = "TPLTelnet";
     Bytes locationAnswer = {IAC, WILL, 23, IAC, SB, 23};
@@ -18,28 +22,28 @@ TEST(Negotiation, EveryVerbAgainstEveryOption) {
     const std::map<std::pair<uint8_t, uint8_t>, Bytes> replies = {
         {{WILL, 0}, {IAC, DO, 0}},
         {{DO, 0}, {IAC, WILL, 0}},
-        {{WONT, 0}, {}},
-        {{DONT, 0}, {}},
+        {{WONT, 0}, {IAC, DONT, 0}},
+        {{DONT, 0}, {IAC, WONT, 0}},
         {{WILL, 1}, {IAC, DO, 1}},
         {{DO, 1}, {}},
-        {{WONT, 1}, {}},
+        {{WONT, 1}, {IAC, DONT, 1}},
         {{DONT, 1}, {}},
         {{WILL, 3}, {IAC, DO, 3}},
         {{DO, 3}, {IAC, WILL, 3}},
-        {{WONT, 3}, {}},
-        {{DONT, 3}, {}},
+        {{WONT, 3}, {IAC, DONT, 3}},
+        {{DONT, 3}, {IAC, WONT, 3}},
         {{WILL, 23}, {}},
         {{DO, 23}, locationAnswer},
         {{WONT, 23}, {}},
-        {{DONT, 23}, {}},
+        {{DONT, 23}, {IAC, WONT, 23}},
         {{WILL, 24}, {}},
         {{DO, 24}, {IAC, WILL, 24}},
         {{WONT, 24}, {}},
-        {{DONT, 24}, {}},
+        {{DONT, 24}, {IAC, WONT, 24}},
         {{WILL, 25}, {IAC, DO, 25}},
         {{DO, 25}, {IAC, WILL, 25}},
-        {{WONT, 25}, {}},
-        {{DONT, 25}, {}},
+        {{WONT, 25}, {IAC, DONT, 25}},
+        {{DONT, 25}, {IAC, WONT, 25}},
         // Refused once already (the WILL and the DO come first): not again.
         {{WILL, 40}, {IAC, DONT, 40}},
         {{DO, 40}, {IAC, WONT, 40}},
@@ -64,22 +68,62 @@ TEST(Negotiation, EveryVerbAgainstEveryOption) {
     }
 }
 
+// Each command followed by DO of an option of its own, whose refusal marks
+// where the answer ends: what the session sent in answer to the command.
+struct TAnswers {
+    Linked& link;
+    uint8_t marker = 100;
+    Bytes operator()(uint8_t verb, uint8_t option) {
+        const size_t before = link.conn->Captured().size();
+        link.conn->SendRaw({IAC, verb, option, IAC, DO, marker});
+        return link.SentUntil(before, {IAC, WONT, marker++});
+    }
+};
+
 TEST(Negotiation, BinaryModeFollowsTheHost) {
     Linked link;
-    auto answer = [&, marker = uint8_t{100}](Bytes command) mutable {
-        const size_t before = link.conn->Captured().size();
-        command.insert(command.end(), {IAC, DO, marker});
-        link.conn->SendRaw(command);
-        return link.SentUntil(before, {IAC, WONT, marker++});
+    TAnswers answer{link};
+    EXPECT_EQ(answer(WONT, 0), Bytes{}) << "not in effect: nothing to answer";
+    EXPECT_FALSE(Binary(*link.session));
+    EXPECT_EQ(answer(WILL, 0), (Bytes{IAC, DO, 0}));
+    EXPECT_TRUE(Binary(*link.session)) << "one direction turns it on";
+    EXPECT_EQ(answer(WONT, 0), (Bytes{IAC, DONT, 0}));
+    EXPECT_FALSE(Binary(*link.session));
+    EXPECT_EQ(answer(DO, 0), (Bytes{IAC, WILL, 0}));
+    EXPECT_FALSE(Binary(*link.session)) << "the host's direction is still off";
+    EXPECT_EQ(answer(WILL, 0), (Bytes{IAC, DO, 0}));
+    EXPECT_TRUE(Binary(*link.session)) << "binary mode again";
+}
+
+TEST(Negotiation, EachDirectionIsTurnedOffOnceAndTheModeWaitsForBothAgain) {
+    // BINARY and END-OF-RECORD, each in effect both ways after a host's
+    // negotiation: a DONT stops the session's direction (WONT), a WONT the
+    // host's (DONT), each answered once whatever the other direction's state.
+    struct Step {
+        uint8_t verb;
+        bool answered;
+        bool modeOn;
     };
-    EXPECT_EQ(answer({IAC, WONT, 0}), Bytes{});
-    EXPECT_FALSE(Binary(*link.session));
-    EXPECT_EQ(answer({IAC, WILL, 0}), (Bytes{IAC, DO, 0}));
-    EXPECT_TRUE(Binary(*link.session));
-    EXPECT_EQ(answer({IAC, WONT, 0}), Bytes{}) << "WONT BINARY is not answered";
-    EXPECT_FALSE(Binary(*link.session));
-    EXPECT_EQ(answer({IAC, DO, 0}), (Bytes{IAC, WILL, 0})) << "binary mode again";
-    EXPECT_TRUE(Binary(*link.session));
+    const Step steps[] = {
+        {DONT, true, false}, {DONT, false, false}, {WONT, true, false}, {WONT, false, false},
+        {WILL, true, false}, {DO, true, true},     {WONT, true, false}, {DONT, true, false},
+        {DO, true, false},   {WONT, false, false}, {WILL, true, true},
+    };
+    for (uint8_t option : {uint8_t{0}, uint8_t{25}}) {
+        Linked link;
+        ASSERT_TRUE(link.conn->Negotiate());
+        TAnswers answer{link};
+        auto modeOn = [&] { return option == 0 ? Binary(*link.session) : Framing(*link.session); };
+        ASSERT_TRUE(modeOn());
+        for (size_t i = 0; i < std::size(steps); ++i) {
+            const uint8_t v = steps[i].verb;
+            const uint8_t reply = v == WILL ? DO : v == DO ? WILL : v == WONT ? DONT : WONT;
+            const Bytes expected = steps[i].answered ? Bytes{IAC, reply, option} : Bytes{};
+            EXPECT_EQ(answer(v, option), expected) << "option " << int(option) << ", step " << i;
+            EXPECT_EQ(modeOn(), steps[i].modeOn) << "option " << int(option) << ", step " << i;
+        }
+        EXPECT_EQ(link.session->Count(ceSessionDisconnected), 0);
+    }
 }
 
 TEST(Negotiation, RequestsForWhatIsInEffectAreNeverAnsweredAgain) {

@@ -95,6 +95,45 @@ TEST(Records, FailingRecordDoesNotCostTheRecordsAfterIt) {
     EXPECT_EQ(link.session->Recorder().Records()[1], Bytes{0x02});
 }
 
+// The engine log at level 9 into the recording stand-in, for one test.
+struct TLoggedTest {
+    TTempDir dir;
+    log32fake::TInstalled fake;
+    TLoggedTest() {
+        dir.write(kSettingsFileName, "[Tn5250]\nLogLevel=9\n");
+        ConfigureEngineLogs("Tn5250", dir.path());
+    }
+    ~TLoggedTest() { DoneEngineLogs(); }
+};
+
+TEST(Records, RecordPendingWhenBinaryOrEndOfRecordChangesIsDroppedWithoutItsBytes) {
+    // A host that turns the option off in the middle of a record, sends one
+    // while it is off and turns it on again: the next record starts clean.
+    for (const auto& [option, name] :
+         {std::pair{uint8_t{25}, "END-OF-RECORD"}, std::pair{uint8_t{0}, "BINARY"}}) {
+        TLoggedTest logged;
+        {
+            Linked link;
+            ASSERT_TRUE(link.conn->Negotiate());
+            link.conn->SendRaw({'P', 'W', '1', IAC, WONT, option});
+            link.conn->SendRaw({'P', 'W', '2', IAC, IAC, IAC, WILL, option});
+            link.conn->SendRecord({'A', 'F', 'T', 'E', 'R'});
+            ASSERT_TRUE(link.session->Recorder().WaitForRecords(1));
+            link.session->CloseSession();
+            link.session->JoinReader();
+            EXPECT_EQ(link.session->Recorder().Records(),
+                      (std::vector<Bytes>{{'A', 'F', 'T', 'E', 'R'}}))
+                << name;
+        }
+        DoneEngineLogs();
+        for (size_t length : {3, 4})
+            EXPECT_EQ(log32fake::DroppedRecordLines(length, std::string("cambio el modo ") + name),
+                      1)
+                << name << ", " << length << " bytes";
+        EXPECT_EQ(log32fake::WhereLogged({Bytes{'P', 'W'}}), "") << name;
+    }
+}
+
 TEST(Records, LongRecordWithDoubledIacsArrivesWholeHoweverTheBlocksFall) {
     // Three buffers' worth of data with 0xFF bytes strewn through it, then a
     // short record, cut into blocks of many sizes.
@@ -126,19 +165,23 @@ TEST(Records, LongRecordWithDoubledIacsArrivesWholeHoweverTheBlocksFall) {
 
 TEST(Records, NothingOfABlockIsParsedAfterTheSessionEndsItself) {
     // A second terminal-type request ends the session in the middle of the
-    // block; the record after it is never handed on. With one request only,
-    // both records are.
+    // block; the record after it is never handed on, nor dumped: it was
+    // never interpreted. With one request only, both records are.
     const Bytes askType = {IAC, SB, 24, 1, IAC, SE};
     for (int requests : {1, 2}) {
+        TLoggedTest logged;
         auto session = MakeSession();
         Bytes block = {0x01, IAC, EOR};
         for (int i = 0; i < requests; ++i)
             block.insert(block.end(), askType.begin(), askType.end());
-        block.insert(block.end(), {0x02, IAC, EOR});
-        session->NewData(block.data(), block.size());
+        block.insert(block.end(), {'P', 'W', IAC, EOR, 'Q'});
+        session->Receive(block.data(), block.size());
         const std::vector<Bytes> expected =
-            requests == 1 ? std::vector<Bytes>{{0x01}, {0x02}} : std::vector<Bytes>{{0x01}};
+            requests == 1 ? std::vector<Bytes>{{0x01}, {'P', 'W'}} : std::vector<Bytes>{{0x01}};
         EXPECT_EQ(session->Recorder().Records(), expected) << requests << " requests";
+        DoneEngineLogs();
+        EXPECT_EQ(log32fake::WhereLogged({Bytes{'P', 'W'}}).empty(), requests == 2)
+            << requests << " requests";
     }
 }
 
@@ -349,13 +392,23 @@ TEST(Reader, BusyHostKeepsItsSession) {
     EXPECT_EQ(link.session->Count(ceSessionDisconnected), 0);
 }
 
-TEST(Sending, HostThatStopsReadingEndsTheSessionAtTheTimeLimit) {
+// A session whose host has stopped reading; a send gives up soon.
+struct TUnreadHost {
     THostSim host;
-    auto session = MakeSession();
-    session->Timing.SendMillis = 300;
-    session->Connect(host.Port());
-    auto conn = host.Accept();
-    conn->StopReading();
+    std::shared_ptr<TTestSession> session = MakeSession();
+    std::unique_ptr<TSimConnection> conn;
+    TUnreadHost() {
+        session->Timing.SendMillis = 300;
+        session->Connect(host.Port());
+        conn = host.Accept();
+        if (!conn) throw std::runtime_error("no connection");
+        conn->StopReading();
+    }
+};
+
+TEST(Sending, HostThatStopsReadingEndsTheSessionAtTheTimeLimit) {
+    TUnreadHost link;
+    auto& [host, session, conn] = link;
     // The host's window fills; the send that no longer fits fails.
     const Bytes block(64 * 1024, 0x40);
     long sent = 0;
@@ -370,6 +423,42 @@ TEST(Sending, HostThatStopsReadingEndsTheSessionAtTheTimeLimit) {
     EXPECT_EQ(session->EndErrorText(), session->LastSendErrorText());
     conn->ResumeReading();
     session->JoinReader();
+}
+
+TEST(Sending, RecordsBehindAFailedSendAreDroppedAndLoggedOnceNeverAsSent) {
+    TLoggedTest logged;
+    TUnreadHost link;
+    auto& [host, session, conn] = link;
+    // Records made under the session lock, as the reader makes its answers
+    // to a block, go out once it is let go: more than the host's window
+    // takes, so that a send gives up with records still queued behind it.
+    constexpr int kRecords = 256, kSize = 64 * 1024;
+    const Bytes record(kSize, 0x40);
+    {
+        std::lock_guard lock(session->SessionLock);
+        for (int i = 0; i < kRecords; ++i)
+            session->SendData(record.data(), record.size());
+    }
+    ASSERT_TRUE(session->WaitFor(ceSessionDisconnected));
+    EXPECT_EQ(session->SendData(record.data(), record.size()), -1) << "made after the failure";
+    session->JoinReader();
+    DoneEngineLogs();
+    conn->ResumeReading();
+    ASSERT_TRUE(conn->WaitClientClosed());
+    // Handed to the socket: each record that arrived whole, and the one whose
+    // send failed.
+    const int handed = static_cast<int>(conn->Captured().size() / kSize) + 1;
+    ASSERT_LT(handed, kRecords) << "no send failed";
+    EXPECT_EQ(log32fake::MessagesWith("Enviando informacion a Host"), handed);
+    EXPECT_EQ(
+        std::count_if(log32fake::Dumps().begin(), log32fake::Dumps().end(),
+                      [](const auto& d) { return d.title.starts_with("DATA STREAM ENVIADO"); }),
+        handed);
+    EXPECT_EQ(log32fake::MessagesWith("descartados sin enviar"), 1);
+    EXPECT_EQ(
+        log32fake::MessagesWith(Format("%d registros (%d bytes) descartados sin enviar al Host",
+                                       kRecords - handed, (kRecords - handed) * kSize)),
+        1);
 }
 
 // A session whose reader is blocked sending to a host that reads no more.
@@ -411,7 +500,7 @@ TEST(Sending, ReaderBlockedSendingLeavesTheSessionLockFreeAndKeepsTheOrder) {
     // Answers before it and after it, none inside it.
     Bytes answer = {IAC, WILL, 23, IAC, SB, 23};
     answer.insert(answer.end(), 1000, 'L');
-    answer.insert(answer.end(), {IAC, SE});
+    answer.insert(answer.end(), {IAC, SE, IAC, WONT, 23});
     Bytes all = conn->Captured();
     const Bytes frame = {0x01, IAC, IAC, 0x02, IAC, EOR};
     const auto at = std::search(all.begin(), all.end(), frame.begin(), frame.end());

@@ -40,6 +40,13 @@ public:
             out.push_back(session_->Stream()->ToEbcdic(static_cast<uint8_t>(c)));
         return out;
     }
+    // The host sends the bytes and closes its side; returns once the
+    // session's reader has ended, so that what it logs at the end is logged.
+    void HostCloses(const std::vector<uint8_t>& bytes) {
+        Conn->SendRaw(bytes);
+        Conn->Close();
+        session_->JoinReader();
+    }
     // Closes the log (no writer is left to race the reading of it) and the
     // session.
     void Finish() {
