@@ -117,8 +117,21 @@ void TSimConnection::TState::ReadLoop(std::shared_ptr<TState> st, int fd) {
         }
         units.clear();
         splitter.Feed(buffer.data(), static_cast<size_t>(n), units);
+        // The acknowledgements go out before what they answer counts as
+        // received: whatever the host sends once it has seen it follows them.
+        bool acknowledge;
+        {
+            std::lock_guard lock(st->mutex);
+            acknowledge = st->acknowledgeOptions;
+        }
         Bytes acknowledgements;
-        std::unique_lock lock(st->mutex);
+        for (const auto& unit : units)
+            if (acknowledge && unit.kind == TTelnetUnit::TKind::Option) {
+                const Bytes ack = Acknowledgement(unit);
+                acknowledgements.insert(acknowledgements.end(), ack.begin(), ack.end());
+            }
+        if (!acknowledgements.empty()) st->Send(acknowledgements);
+        std::lock_guard lock(st->mutex);
         st->receiving = false;
         st->captured.insert(st->captured.end(), buffer.begin(), buffer.begin() + n);
         for (auto& unit : units) {
@@ -128,10 +141,6 @@ void TSimConnection::TState::ReadLoop(std::shared_ptr<TState> st, int fd) {
                 break;
             case TTelnetUnit::TKind::Option:
                 st->options.push_back({unit.payload[0], unit.payload[1]});
-                if (st->acknowledgeOptions) {
-                    const Bytes ack = Acknowledgement(unit);
-                    acknowledgements.insert(acknowledgements.end(), ack.begin(), ack.end());
-                }
                 break;
             case TTelnetUnit::TKind::Subnegotiation:
                 if (unit.payload.size() >= 2 && unit.payload[0] == OPT_TERMINAL_TYPE &&
@@ -145,8 +154,6 @@ void TSimConnection::TState::ReadLoop(std::shared_ptr<TState> st, int fd) {
             }
         }
         st->changed.notify_all();
-        lock.unlock();
-        if (!acknowledgements.empty()) st->Send(acknowledgements);
     }
 }
 

@@ -70,7 +70,8 @@ public:
     void Flood(size_t blocks, size_t size = 16);
     // From now on every option command the client sends is acknowledged in
     // kind (WILL with DO, DO with WILL, WONT with DONT, DONT with WONT), as a
-    // host that answers requests for what is in effect already does.
+    // host that answers requests for what is in effect already does; sent
+    // before the command counts as captured. Not with StallClient.
     void AcknowledgeEveryOption();
     // Stops reading (as StopReading) and sends the request (whole telnet
     // units, which the client answers alike each time) again and again until

@@ -263,13 +263,16 @@ TEST_F(EmuForm, TheOutcomeOfAnAttemptGivenUpForANewOneLeavesTheNewOneConnecting)
     Click(*form, "tbConnect");
     ASSERT_TRUE(fake_.WaitConnectsHeld(1));
     fake_.HoldConnect(false);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The attempt is over once the binding is no longer connecting; its
+    // outcome is posted before the binding lets a new attempt begin.
+    for (int i = 0; i < 3000 && form->Logic().ComApi()->Connecting(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     fake_.SetConnect(1, PL_SESSION_CONNECTED);
     fake_.HoldConnect(true);
     Click(*form, "tbConnect");
     ASSERT_TRUE(fake_.WaitConnectsHeld(1));
 
-    QTest::qWait(100);
+    QApplication::processEvents(); // the outcome posted before the click
     EXPECT_EQ(Panel(*form, 4), "Connecting to fake.example...");
     EXPECT_TRUE(Part<QToolButton>(*form, "tbConnect")->isChecked());
     EXPECT_FALSE(Part<QToolButton>(*form, "tbConnProp")->isEnabled());
