@@ -105,7 +105,6 @@ TEST(Interface, ConnectShowsTheScreenAndDisconnectReportsOnce) {
     char buffer[64];
     EXPECT_EQ(Engine().GetScreen(s.handle, buffer, sizeof buffer), -1) << "released";
     EXPECT_TRUE(s.conn->WaitClientClosed());
-    std::this_thread::sleep_for(50ms);
     EXPECT_EQ(s.events.Entries().size(), entries.size()) << "nothing after Disconnect returned";
     s.handle = -1;
 }
@@ -221,7 +220,7 @@ TEST(Interface, HostClosingReleasesTheHandleOnTheReaderThread) {
     s.conn->Close();
     ASSERT_TRUE(s.events.WaitFor(2));
     EXPECT_NE(s.events.Entries().back().thread, std::this_thread::get_id());
-    for (int i = 0; i < 100 && Engine().LastResult(s.handle) != -1; ++i)
+    for (int i = 0; i < 3000 && Engine().LastResult(s.handle) != -1; ++i)
         std::this_thread::sleep_for(10ms);
     EXPECT_EQ(Engine().LastResult(s.handle), -1);
     EXPECT_EQ(Engine().Disconnect(s.handle), -1);
@@ -246,15 +245,25 @@ TEST(Interface, StalledReplyHoldsUpNoCallThatOnlyLooksAtTheScreen) {
     ASSERT_TRUE(s.conn->StallClient(
         {0x00, 0x0C, 0x12, 0xA0, 0x00, 0x00, 0x04, 0x00, 0x00, 0x03, 0x04, 0x02, 0xFF, 0xEF}))
         << "the reader never blocked";
-    ExpectPromptScreenCalls(Engine(), s.handle);
-    // A system request waits for the images made before it; Disconnect
-    // cuts them off, and the request with them.
-    auto request =
-        std::async(std::launch::async, [&] { return Engine().SendSystemRequest(s.handle, "3"); });
-    EXPECT_EQ(request.wait_for(300ms), std::future_status::timeout) << "it passed the images";
+    ExpectPromptScreenCalls(Engine(), s.handle, *s.conn);
+    // Enter waits for the images made before it; Disconnect cuts them off,
+    // and Enter with them. Enter locks the keyboard as it makes its reply.
+    THostFields none;
+    none.CurPos = 1;
+    TMemoryStream stream;
+    none.SaveToStream(stream);
+    const int locked = s.events.Count(5);
+    auto enter = std::async(std::launch::async, [&] {
+        const int32_t result = Engine().SendToScreen(s.handle, "@E", stream.data(),
+                                                     static_cast<int32_t>(stream.size()));
+        return std::make_pair(result, std::string(Engine().LastErrMsg()));
+    });
+    ASSERT_TRUE(s.events.WaitFor(5, locked + 1)) << "Enter made no reply";
+    EXPECT_TRUE(s.conn->StillStalled()) << "the images went out, or their send gave up";
     EXPECT_EQ(Engine().Disconnect(s.handle), 0);
-    ASSERT_EQ(request.wait_for(2s), std::future_status::ready) << "the close left it waiting";
-    EXPECT_EQ(request.get(), -1);
+    const auto [result, text] = enter.get();
+    EXPECT_EQ(result, -1) << "it passed the images";
+    EXPECT_EQ(text.find("timed out"), std::string::npos) << "the close left it waiting: " << text;
     s.handle = -1;
 }
 

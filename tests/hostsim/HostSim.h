@@ -70,15 +70,19 @@ public:
     void Flood(size_t blocks, size_t size = 16);
     // From now on every option command the client sends is acknowledged in
     // kind (WILL with DO, DO with WILL, WONT with DONT, DONT with WONT), as a
-    // host that answers requests for what is in effect already does.
+    // host that answers requests for what is in effect already does; sent
+    // before the command counts as captured. Not with StallClient.
     void AcknowledgeEveryOption();
     // Stops reading (as StopReading) and sends the request (whole telnet
-    // units, each answered by the client) again and again, each time followed
-    // by `nops` telnet NOPs, until the client takes no more: it is then
-    // blocked sending its answers. The NOPs keep each block the client
-    // receives down to a few requests, so that it gets there quickly. False
-    // when it never did.
-    bool StallClient(const Bytes& request, size_t nops = 1000);
+    // units, which the client answers alike each time) again and again until
+    // the client is blocked sending an answer: its socket takes no more, and
+    // it has handed over only part of a unit, so that the send of that unit
+    // cannot end and every send after it waits; a client that is only slow
+    // ends each send it begins. False when it never got there.
+    bool StallClient(const Bytes& request);
+    // True while the client that StallClient left blocked still is: it is
+    // connected and has handed no byte more to its socket.
+    bool StillStalled() const;
     // The host stops reading what the client sends (its receive window
     // fills, the client's sends block) until ResumeReading.
     void StopReading();

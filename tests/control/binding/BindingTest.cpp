@@ -264,7 +264,6 @@ TEST_F(Binding, AttemptGivenUpLeavesNothingBehindAndItsLateSessionIsClosed) {
             ASSERT_TRUE(recorder.WaitFor("connected"));
             EXPECT_TRUE(api->Connected());
         }
-        std::this_thread::sleep_for(50ms);
         const TEvents expected = way == kConnectAgain ? TEvents{"connected"} : TEvents{};
         EXPECT_EQ(recorder.Events(), expected) << "nothing of the attempt given up: " << way;
         if (api) {
@@ -332,7 +331,7 @@ TEST_F(Binding, CloseReportedFromAnotherThreadDuringDisconnectEndsTheWait) {
     fake.SetDisconnect(TFakeEngine::kClosedBeforeCall);
     const auto start = std::chrono::steady_clock::now();
     api->Disconnect();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << "a 10-second wait for a close";
     EXPECT_FALSE(api->Connected());
     EXPECT_EQ(recorder.Events(), TEvents{"disconnected"});
 }

@@ -131,15 +131,15 @@ int32_t Disconnect(int32_t) {
     int32_t mode;
     {
         std::lock_guard lock(State().stateMutex);
-        ++State().disconnectCalls;
         mode = State().disconnectMode;
     }
     if (mode == kNotifyInline) Notify(PL_SESSION_DISCONNECTED);
-    if (mode == kClosedBeforeCall) {
-        NotifyFromThread(PL_SESSION_DISCONNECTED, "");
-        return -1;
-    }
-    return 0;
+    if (mode == kClosedBeforeCall) NotifyFromThread(PL_SESSION_DISCONNECTED, "");
+    // Counted once the call is over, its report included: a test on another
+    // thread that sees the count sees all the call did.
+    std::lock_guard lock(State().stateMutex);
+    ++State().disconnectCalls;
+    return mode == kClosedBeforeCall ? -1 : 0;
 }
 
 int32_t GetScreen(int32_t, void* buffer, int32_t bufSize) {

@@ -293,17 +293,19 @@ TEST_F(EmuForm, TheOutcomeOfAnAttemptGivenUpForANewOneLeavesTheNewOneConnecting)
     Click(*form, "tbConnect");
     ASSERT_TRUE(fake_.WaitConnectsHeld(1));
     fake_.HoldConnect(false);
+    // The attempt is over once the binding is no longer connecting; its
+    // outcome is posted before the binding lets a new attempt begin.
     TEmuBinding* binding = form->Logic().ComApi();
     ASSERT_NE(binding, nullptr);
-    for (int i = 0; i < 5000 && binding->Connecting(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int i = 0; i < 3000 && binding->Connecting(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_FALSE(binding->Connecting()) << "the outcome is posted";
     fake_.SetConnect(1, PL_SESSION_CONNECTED);
     fake_.HoldConnect(true);
     Part<QMenu>(*form, "pmConn")->actions().value(0)->trigger();
     ASSERT_TRUE(fake_.WaitConnectsHeld(1));
 
-    QTest::qWait(100);
+    QApplication::processEvents(); // the outcome posted before the click
     EXPECT_EQ(Panel(*form, 4), "Connecting to fake.example...");
     EXPECT_TRUE(Part<QToolButton>(*form, "tbConnect")->isChecked());
     EXPECT_FALSE(Part<QToolButton>(*form, "tbConnProp")->isEnabled());

@@ -8,6 +8,7 @@
 #include <QFocusEvent>
 #include <QImage>
 
+#include <atomic>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -70,11 +71,14 @@ TEST(HostEmulatorView, ShowsTheRecordedSignOnScreenWithItsInputFields) {
     api.SetModulePath(CORVALEN_BIN_DIR "/PLTn5250.so");
     api.SetConnectParams("127.0.0.1;PORT=" + std::to_string(host.Port()));
     api.AsyncConnect = false;
+    std::atomic<bool> screenIn{false};
+    api.OnScreenChanged = [&](TPLComApi&) { screenIn = true; };
     const bool connected = api.Connect();
     // The form attaches the view only when it handles the connected
     // message; a fast host's first screen is in by then and is not
     // reported again.
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    for (int i = 0; connected && i < 3000 && !screenIn; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     view.SetComApi(&api);
 
     bool shown = false;
