@@ -49,7 +49,7 @@ public:
         std::lock_guard lock(mutex_);
         return records_;
     }
-    bool WaitForRecords(size_t n, std::chrono::milliseconds timeout = 5000ms) {
+    bool WaitForRecords(size_t n, std::chrono::milliseconds timeout = 30000ms) {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, timeout, [&] { return records_.size() >= n; });
     }
@@ -111,7 +111,7 @@ public:
             n += r.event == e;
         return n;
     }
-    bool WaitFor(TSessionEvent e, int times = 1, std::chrono::milliseconds timeout = 5000ms) {
+    bool WaitFor(TSessionEvent e, int times = 1, std::chrono::milliseconds timeout = 30000ms) {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, timeout, [&] {
             int n = 0;

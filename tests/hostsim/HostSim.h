@@ -17,6 +17,11 @@ namespace hostsim {
 using Bytes = std::vector<uint8_t>;
 using std::chrono::milliseconds;
 
+// How long a wait for the client goes on before it gives up: a bound on a
+// hang only, never what a test decides from, so it is generous enough for a
+// client slowed by a sanitizer on a loaded machine.
+constexpr milliseconds kBackstop{30000};
+
 enum class TProtocol { TN5250, TN3270 };
 
 // One accepted client connection. Methods run on the caller's thread; a
@@ -32,7 +37,7 @@ public:
     // DO/WILL BINARY. False when the client does not answer in time, closes,
     // refuses, or sends an option command that answers nothing asked (a real
     // host drops such a client).
-    bool Negotiate(milliseconds timeout = milliseconds(5000));
+    bool Negotiate(milliseconds timeout = kBackstop);
     // The terminal type the client named (empty before the negotiation).
     std::string TerminalType() const;
     // An option request of the host's own outside that sequence, such as the
@@ -40,7 +45,7 @@ public:
     // gives the client's next option command as `answer` (verb, option),
     // which Negotiate then takes as answered. False when none comes in time.
     bool AskOption(uint8_t verb, uint8_t option, std::array<uint8_t, 2>& answer,
-                   milliseconds timeout = milliseconds(5000));
+                   milliseconds timeout = kBackstop);
 
     // A record: IAC bytes doubled, IAC EOR appended, one send.
     void SendRecord(const Bytes& record);
@@ -52,14 +57,14 @@ public:
 
     // The next whole record the client sent (IAC IAC undoubled, without the
     // IAC EOR); false on time-out or when the client closed.
-    bool ReadRecord(Bytes& record, milliseconds timeout = milliseconds(5000));
+    bool ReadRecord(Bytes& record, milliseconds timeout = kBackstop);
     // Waits until the client has sent at least n bytes in all.
-    bool WaitForBytes(size_t n, milliseconds timeout = milliseconds(5000));
+    bool WaitForBytes(size_t n, milliseconds timeout = kBackstop);
     // Every byte the client sent so far, raw.
     Bytes Captured() const;
     // True once the client closed its side (a read returned 0 or failed).
     bool ClientClosed() const;
-    bool WaitClientClosed(milliseconds timeout = milliseconds(5000));
+    bool WaitClientClosed(milliseconds timeout = kBackstop);
 
     // Misbehaviour.
     void AskTerminalTypeAgain();           // a second IAC SB 24 1 IAC SE
@@ -108,7 +113,7 @@ public:
     uint16_t Port() const;
     TProtocol Protocol() const;
     // The next client connection; null on time-out.
-    std::unique_ptr<TSimConnection> Accept(milliseconds timeout = milliseconds(5000));
+    std::unique_ptr<TSimConnection> Accept(milliseconds timeout = kBackstop);
 
 private:
     int listenFd_ = -1;
@@ -160,7 +165,7 @@ struct TReplayResult {
     std::string error;
 };
 TReplayResult Replay(TSimConnection& conn, const std::vector<TTraceStep>& steps,
-                     milliseconds stepTimeout = milliseconds(5000),
+                     milliseconds stepTimeout = kBackstop,
                      milliseconds maxDelay = milliseconds(200));
 
 // Splits raw client bytes into telnet units as Replay counts them. Bytes

@@ -36,7 +36,7 @@ struct TEventLog {
         return n;
     }
     bool WaitFor(uint8_t event, int times = 1,
-                 std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {
+                 std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
         std::unique_lock lock(mutex);
         return changed.wait_for(lock, timeout, [&] {
             int n = 0;

@@ -32,7 +32,7 @@ public:
     }
     // Waits until the event has been fired since the last Clear.
     bool WaitFor(const std::string& name,
-                 std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {
+                 std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
         std::unique_lock lock(eventsMutex_);
         return added_.wait_for(lock, timeout, [&] {
             for (auto& e : events_)

@@ -33,7 +33,7 @@ public:
     // While held, every Connect blocks (up to 10 s), as against a host that
     // never answers.
     void HoldConnect(bool hold) { Fn<void (*)(bool)>("FakeHoldConnect")(hold); }
-    bool WaitConnectsHeld(int32_t n, int32_t timeoutMs = 5000) {
+    bool WaitConnectsHeld(int32_t n, int32_t timeoutMs = 30000) {
         return Fn<bool (*)(int32_t, int32_t)>("FakeWaitConnectsHeld")(n, timeoutMs);
     }
     void SetDisconnect(TDisconnectMode mode) { Fn<void (*)(int32_t)>("FakeSetDisconnect")(mode); }

@@ -65,7 +65,7 @@ public:
     }
 };
 
-template <typename TPredicate> bool WaitFor(TPredicate done, int timeoutMs = 5000) {
+template <typename TPredicate> bool WaitFor(TPredicate done, int timeoutMs = 30000) {
     QElapsedTimer timer;
     timer.start();
     while (!done()) {
@@ -110,7 +110,7 @@ protected:
     static QString Panel(TfEmulator& form, int i) {
         return Part<QLabel>(form, QStringLiteral("StatusPanel%1").arg(i))->text();
     }
-    static bool WaitForPanel(TfEmulator& form, int i, const QString& text, int timeoutMs = 5000) {
+    static bool WaitForPanel(TfEmulator& form, int i, const QString& text, int timeoutMs = 30000) {
         return WaitFor([&] { return Panel(form, i) == text; }, timeoutMs);
     }
     static void Click(TfEmulator& form, const char* button) {

@@ -46,13 +46,13 @@ public:
     }
     // True once `event` has come `times` times in all.
     bool WaitFor(uint8_t event, int times = 1,
-                 std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {
+                 std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, timeout, [&] { return CountLocked(event) >= times; });
     }
     // True once at least n events have come in all.
     bool WaitForTotal(size_t n,
-                      std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {
+                      std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, timeout, [&] { return entries_.size() >= n; });
     }

@@ -47,6 +47,6 @@ int32_t Send(int32_t handle, const char* aid, int cursor, const std::vector<TInp
 // screen fetched is left in `screen`. False at the time-out.
 bool WaitForScreen(int32_t handle, TEventRecorder& events,
                    const std::function<bool(const THostFields&)>& ready, THostFields& screen,
-                   std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+                   std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
 } // namespace screenio

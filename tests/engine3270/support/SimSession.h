@@ -39,7 +39,7 @@ struct TSimSession {
                answer == std::array<uint8_t, 2>{WONT, OPT_TN3270E} && conn->Negotiate();
     }
     // The handle is gone (the engine released it) once LastResult fails.
-    bool WaitReleased(std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {
+    bool WaitReleased(std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (Engine3270().LastResult(handle) != -1) {
             if (std::chrono::steady_clock::now() >= deadline) return false;
