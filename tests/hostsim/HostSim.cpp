@@ -4,7 +4,6 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -52,9 +51,6 @@ struct TSimConnection::TState {
                   bool wantTerminalType, steady_clock::time_point deadline);
     // Where a client the host stopped reading stands: still sending or not
     // to be told yet, blocked inside a unit, found between two units, gone.
-    enum class TStall { Busy, InsideAUnit, BetweenUnits, Gone };
-    TStall JudgeStall(uint64_t answersFrom, uint64_t& written);
-    void DrainUntilMoved(uint64_t written, steady_clock::time_point giveUp);
 
     // The descriptor is closed only after the receive thread has been joined,
     // under both sendMutex and fdMutex; Linux hands its number out again at
@@ -364,109 +360,19 @@ void TSimConnection::AcknowledgeEveryOption() {
     state_->acknowledgeOptions = true;
 }
 
-namespace {
-// The shortest p with text[i] == text[i + p] throughout (the text's length
-// when there is none shorter).
-size_t SmallestPeriod(const Bytes& text) {
-    std::vector<size_t> border(text.size(), 0); // prefix function
-    for (size_t i = 1; i < text.size(); ++i) {
-        size_t k = border[i - 1];
-        while (k > 0 && text[i] != text[k])
-            k = border[k - 1];
-        border[i] = text[i] == text[k] ? k + 1 : k;
-    }
-    return text.empty() ? 0 : text.size() - border.back();
-}
-
-bool EndsBetweenUnits(const uint8_t* data, size_t size) {
-    TTelnetSplitter splitter;
-    std::vector<TTelnetUnit> units;
-    splitter.Feed(data, size, units);
-    return splitter.BetweenUnits();
-}
-} // namespace
-
-// Where a client that the host no longer reads stands, from what it has
-// handed to its socket (`written`, counted from the start of the
-// connection) and the answers it sent from `answersFrom` on. The host holds
-// what has come of them; the rest lies in the client's socket, unseen, and
-// is taken as going on as the answers seen do.
-TSimConnection::TState::TStall TSimConnection::TState::JudgeStall(uint64_t answersFrom,
-                                                                  uint64_t& written) {
-    const TPeerSocket peer = QueryPeer(fd);
-    if (!peer.found || !peer.established) return TStall::Gone;
-    written = peer.written;
-    if (!peer.HoldsSender()) return TStall::Busy;
-    // The first answers, many times as long as any one: what was captured,
-    // then what waits in the host's socket.
-    const size_t wanted = answersFrom + (size_t{256} << 10);
-    Bytes seen;
-    {
-        // The receive thread holds no block of its own while it waits.
-        std::lock_guard lock(mutex);
-        if (receiving || !readingStopped) return TStall::Busy;
-        seen.assign(captured.begin(),
-                    captured.begin() + static_cast<long>(std::min(captured.size(), wanted)));
-    }
-    int queued = 0;
-    if (seen.size() < wanted && ::ioctl(fd, FIONREAD, &queued) == 0 && queued > 0) {
-        const size_t from = seen.size();
-        seen.resize(std::min(wanted, from + static_cast<size_t>(queued)));
-        if (::recv(fd, seen.data() + from, seen.size() - from, MSG_PEEK | MSG_DONTWAIT) !=
-            static_cast<ssize_t>(seen.size() - from))
-            return TStall::Busy;
-    }
-    if (answersFrom > seen.size() || !EndsBetweenUnits(seen.data(), answersFrom))
-        return TStall::Busy;
-    const Bytes answers(seen.begin() + static_cast<long>(answersFrom), seen.end());
-    // Three answers seen at least, each of whole units.
-    const size_t period = SmallestPeriod(answers);
-    if (period == 0 || answers.size() < 3 * period || !EndsBetweenUnits(answers.data(), period))
-        return TStall::Busy;
-    const size_t at = static_cast<size_t>((written - answersFrom) % period);
-    return EndsBetweenUnits(answers.data(), at) ? TStall::BetweenUnits : TStall::InsideAUnit;
-}
-
-// Reads until the client hands over more than `written`: a client blocked
-// between two units is woken once its socket has room again, and sends on.
-void TSimConnection::TState::DrainUntilMoved(uint64_t written, steady_clock::time_point giveUp) {
-    {
-        std::lock_guard lock(mutex);
-        readingStopped = false;
-        changed.notify_all();
-    }
-    for (;;) {
-        const TPeerSocket peer = QueryPeer(fd);
-        if (!peer.established || peer.written != written || steady_clock::now() >= giveUp) break;
-        std::unique_lock lock(mutex);
-        const size_t before = captured.size();
-        changed.wait_for(lock, milliseconds(10), [&] { return captured.size() != before; });
-    }
-    std::lock_guard lock(mutex);
-    readingStopped = true;
-}
-
 bool TSimConnection::StallClient(const Bytes& request) {
     StopReading();
     TState& st = *state_;
-    std::unique_lock lock(st.sendMutex);
+    std::lock_guard lock(st.sendMutex);
     if (st.fd < 0) return false;
     {
         std::lock_guard stateLock(st.mutex);
         st.stalled = false;
     }
-    const uint64_t answersFrom = QueryPeer(st.fd).written;
     // A failure backstop only: the client gives up on a host that stopped
     // reading long before.
     const auto giveUp = steady_clock::now() + std::chrono::minutes(2);
     size_t at = 0; // the next byte of the request
-    // Looks in a row that found the client's socket as the one before: a
-    // sender caught between two pieces of one send hands over the next piece
-    // at once, one blocked there never; one found between two units may be
-    // about to send again, or blocked there for good, and only the second
-    // stays so.
-    uint64_t last = 0;
-    int same = 0;
     for (size_t sent = 0; sent < (size_t{256} << 20) && steady_clock::now() < giveUp;) {
         const ssize_t n =
             ::send(st.fd, request.data() + at, request.size() - at, MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -477,27 +383,28 @@ bool TSimConnection::StallClient(const Bytes& request) {
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
-        uint64_t written = 0;
-        const TState::TStall stall = st.JudgeStall(answersFrom, written);
-        same = written == last ? same + 1 : 0;
-        last = written;
-        if (stall == TState::TStall::Gone) return false;
-        if (stall == TState::TStall::InsideAUnit && same >= 1) {
+        // The client takes no more requests. It is stalled once a thread of
+        // its own sleeps waiting for room in a socket that, the host reading
+        // nothing, will not have any: the wait cannot end, and every send
+        // after it waits behind it. A client that is only slow is busy, not
+        // asleep there.
+        const TPeerSocket before = QueryPeer(st.fd);
+        if (!before.found || !before.established) return false;
+        bool parked;
+        {
             std::lock_guard stateLock(st.mutex);
-            st.stalled = true;
-            st.stalledAt = written;
-            return true;
+            parked = !st.receiving && st.readingStopped;
         }
-        if (stall == TState::TStall::BetweenUnits && same >= 20) {
-            // Not under the send lock, which the receive thread may need to
-            // acknowledge an option.
-            lock.unlock();
-            st.DrainUntilMoved(written, giveUp);
-            lock.lock();
-            if (st.fd < 0) return false;
-            same = 0;
+        if (parked && before.HoldsSender() && SenderWaitsForRoom(before)) {
+            const TPeerSocket after = QueryPeer(st.fd);
+            if (after.established && after.written == before.written) {
+                std::lock_guard stateLock(st.mutex);
+                st.stalled = true;
+                st.stalledAt = after.written;
+                return true;
+            }
         }
-        // The client takes no more for now; look again when it does, or soon.
+        // Look again when the client takes more requests, or soon.
         pollfd p{st.fd, POLLOUT, 0};
         ::poll(&p, 1, 10);
     }

@@ -79,11 +79,11 @@ public:
     // before the command counts as captured. Not with StallClient.
     void AcknowledgeEveryOption();
     // Stops reading (as StopReading) and sends the request (whole telnet
-    // units, which the client answers alike each time) again and again until
-    // the client is blocked sending an answer: its socket takes no more, and
-    // it has handed over only part of a unit, so that the send of that unit
+    // units that the client answers) again and again until the client is
+    // blocked sending an answer: its socket takes no more, and a thread of
+    // the client sleeps in poll waiting for room in it, so that its send
     // cannot end and every send after it waits; a client that is only slow
-    // ends each send it begins. False when it never got there.
+    // is busy, not asleep there. False when it never got there.
     bool StallClient(const Bytes& request);
     // True while the client that StallClient left blocked still is: it is
     // connected and has handed no byte more to its socket.

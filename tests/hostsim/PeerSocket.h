@@ -15,6 +15,7 @@ struct TPeerSocket {
     uint64_t written = 0;     // bytes the client has handed to its socket in all
     uint32_t queued = 0;      // memory its bytes not yet taken by the host hold
     uint32_t sendBuffer = 0;  // the most they may hold
+    uint32_t inode = 0;       // the socket's, as its descriptors name it
     // A sender that found the socket full waits on while this holds: the
     // room left is less than half of what the socket holds.
     bool HoldsSender() const { return uint64_t{queued} * 3 > uint64_t{sendBuffer} * 2; }
@@ -22,5 +23,9 @@ struct TPeerSocket {
 
 // The socket at the other end of `fd`, a TCP connection of 127.0.0.1.
 TPeerSocket QueryPeer(int fd);
+
+// Whether a thread of this process (the client runs in the host's process)
+// sleeps in poll waiting for room to send on the peer's socket.
+bool SenderWaitsForRoom(const TPeerSocket& peer);
 
 } // namespace hostsim

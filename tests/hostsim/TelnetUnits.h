@@ -35,8 +35,6 @@ class TTelnetSplitter {
 public:
     // Appends every unit that the new bytes complete to `out`.
     void Feed(const uint8_t* data, size_t size, std::vector<TTelnetUnit>& out);
-    // True when the bytes fed so far end with a whole unit, or none came.
-    bool BetweenUnits() const { return mode_ == TMode::Data && recordRaw_.empty(); }
 
 private:
     enum class TMode { Data, DataIac, Verb, Sub, SubIac };
