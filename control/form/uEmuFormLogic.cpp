@@ -163,6 +163,10 @@ void TEmuFormLogic::ConnectOrDisconnect(bool giveUpAttempt) {
             FreeBinding();
         }
     } catch (const std::exception& e) {
+        // An attempt still under way goes with the binding (another stored
+        // connection that could not be started): the message panel no
+        // longer tells of it.
+        if (state_ == TEmuFormState::Connecting) ui_.SetPanelText(spError, "");
         RestoreAfterFailedAttempt();
         ui_.ShowError(e.what());
     }

@@ -230,7 +230,8 @@ TEST_F(EmuFormLogic, FailedConnectShowsItsErrorAndFreesTheBinding) {
 }
 
 TEST_F(EmuFormLogic, InvalidConnectionParametersRestoresTheButtons) {
-    store_.Stored = {Conn("Gamma", "tn5250", "gamma.example")}; // no type of that case
+    store_.Stored = {Conn("Gamma", "tn5250", "gamma.example"), // no type of that case
+                     Conn("Alpha", "TN5250", "alpha.example")};
     auto& logic = Start();
     logic.ConnectClick();
     EXPECT_EQ(ui_.Errors, std::vector<std::string>{"Invalid connection parameters"});
@@ -240,6 +241,20 @@ TEST_F(EmuFormLogic, InvalidConnectionParametersRestoresTheButtons) {
     EXPECT_EQ(logic.ComApi(), nullptr);
     EXPECT_EQ(log_.Connects, 0);
     EXPECT_EQ(log_.Created, log_.Destroyed);
+
+    // Chosen while another connection is being attempted: that attempt goes
+    // with its binding, and the message panel no longer tells of it.
+    logic.ConnMenuClick(1);
+    ASSERT_EQ(logic.State(), TEmuFormState::Connecting);
+    logic.ConnMenuClick(0);
+    EXPECT_EQ(ui_.Errors.size(), 2u);
+    EXPECT_EQ(logic.State(), TEmuFormState::Offline);
+    EXPECT_EQ(logic.ComApi(), nullptr);
+    EXPECT_EQ(log_.Created, log_.Destroyed);
+    EXPECT_FALSE(ui_.ConnectDown);
+    EXPECT_EQ(ui_.ConnectCaption, "&Connect");
+    EXPECT_EQ(ui_.Panels[spLine], "OFFLINE");
+    EXPECT_EQ(ui_.Panels[spError], "") << "no longer connecting";
 }
 
 TEST_F(EmuFormLogic, ChoosingAConnectionWhileOnlineDisconnectsFirst) {
