@@ -141,8 +141,9 @@ std::vector<uint8_t> TPLTn3270stream::BuildQueryReply() const {
             0x00, 0x00};
 }
 
-void TPLTn3270stream::ProcessStructuredFields(std::span<const uint8_t> data) {
-    TByteReader in(data);
+void TPLTn3270stream::ProcessStructuredFields(TByteReader& in) {
+    // A fault leaves the reader where the fields stopped being read: the
+    // record's caller keeps the rest out of the dump.
     while (!in.atEnd()) {
         if (in.remaining() < 3) throw EPLError("WSF too small");
         const size_t left = in.remaining();
@@ -157,20 +158,22 @@ void TPLTn3270stream::ProcessStructuredFields(std::span<const uint8_t> data) {
             throw EPLError(id == kReadPartition ? "WSF-RP too small" : "WSF-OBDS too small");
         // A length past the record would read bytes the host never sent.
         if (length > left) throw EPLError("WSF length beyond record");
-        const auto body = in.take(length - 3u);
+        // The body is taken only once it is known to be one of ours.
+        const uint8_t partition = in.byte();
+        const uint8_t operation = in.byte();
         if (id == kReadPartition) {
-            if (body[1] != kQueryOperation) throw EPLError("WSF-RP not a query op");
-            if (body[0] != kQueryPartition) throw EPLError("WSF-RP invalid PID");
+            if (operation != kQueryOperation) throw EPLError("WSF-RP not a query op");
+            if (partition != kQueryPartition) throw EPLError("WSF-RP invalid PID");
+            in.skip(length - 5u);
             Send(BuildQueryReply());
         } else {
-            if (body[0] != 0x00) throw EPLError("WSF-OBDS invalid PID");
-            const uint8_t command = body[1];
-            if (command != 0xF1 && command != 0xF5 && command != 0x7E && command != 0x6F)
+            if (partition != 0x00) throw EPLError("WSF-OBDS invalid PID");
+            if (operation != 0xF1 && operation != 0xF5 && operation != 0x7E && operation != 0x6F)
                 throw EPLError("WSF-OBDS unsupported");
             // Interpreted where it stands: a field longer than the reply
             // buffer needs no copy.
-            TByteReader write(body.subspan(2));
-            ProcessWrite(LocalCommand(command), write);
+            TByteReader write(in.take(length - 5u));
+            ProcessWrite(LocalCommand(operation), write);
         }
     }
 }

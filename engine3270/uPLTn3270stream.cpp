@@ -98,11 +98,14 @@ void TPLTn3270stream::ProcessData() {
         try {
             ProcessCommand(in);
         } catch (...) {
+            NotInterpretedFrom(in.current());
             // What a write put on the screen before its fault is the screen
             // the user sees and answers: publish it as any record's.
             if (wrote_) Display()->FlushChanges();
             throw;
         }
+        // A command that takes no data leaves the rest of the record alone.
+        NotInterpretedFrom(in.current());
     }
     TPLTnStream::ProcessData();
 }
@@ -133,7 +136,7 @@ void TPLTn3270stream::ProcessCommand(TByteReader& in) {
         SendModifiedFields();
         break;
     case cmd3270::WriteStructuredField:
-        ProcessStructuredFields(in.take(in.remaining()));
+        ProcessStructuredFields(in);
         break;
     case cmd3270::Nop:
         break;
@@ -167,6 +170,7 @@ void TPLTn3270stream::ProcessWrite(uint8_t command, TByteReader& in) {
     try {
         RunOrders(in);
     } catch (...) {
+        NotInterpretedFrom(in.current());
         // The host asked for the keyboard with the screen it wrote; a fault
         // further on must not leave the user locked out of it.
         restoreKeyboard();
@@ -300,15 +304,13 @@ size_t TPLTn3270stream::PutDataPiece(TWriteState& w, std::span<const uint8_t> by
     return n;
 }
 
-void TPLTn3270stream::RunOrders(TByteReader& record) {
+void TPLTn3270stream::RunOrders(TByteReader& in) {
     TPLTn3270display& d = *Display3270();
     TWriteState w;
     w.address = d.Cursor();
-    const auto bytes = record.take(record.remaining());
-    TByteReader in(bytes);
     while (!in.atEnd()) {
         if (!IsOrder(in.peek())) {
-            in.skip(PutDataRun(w, bytes.subspan(in.position())));
+            in.skip(PutDataRun(w, {in.current(), in.remaining()}));
             w.afterOrder = false;
             continue;
         }

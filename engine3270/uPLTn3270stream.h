@@ -47,7 +47,8 @@ public:
     void EraseUnprotected(int startPos, int endPos) override;
     void EraseAllUnprotected();
     void ReadBuffer();
-    void ProcessStructuredFields(std::span<const uint8_t> data);
+    // The structured fields of a Write Structured Field, to the record's end.
+    void ProcessStructuredFields(TByteReader& in);
 
     // The SNA command code as the local one; other codes pass unchanged.
     static uint8_t LocalCommand(uint8_t code);

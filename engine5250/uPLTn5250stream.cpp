@@ -195,7 +195,8 @@ void TPLTn5250stream::ProcessData() {
     ColumnMarkers.fill(0);
     changed_ = false;
 
-    TByteReader in(RecordData(record));
+    const std::span<const uint8_t> data = RecordData(record);
+    TByteReader in(data);
     try {
         while (!in.atEnd()) {
             const uint8_t code = in.byte();
@@ -209,6 +210,11 @@ void TPLTn5250stream::ProcessData() {
         // The record ended inside an order's or a command's parameters: what
         // was interpreted up to there stands, the rest is not there to run.
     }
+    // What the commands did not reach, and what lies past the data the
+    // header announces, was never interpreted.
+    NotInterpretedFrom(data.empty()
+                           ? record.data() + std::min(record.size(), T5250RecordHeader::kSize)
+                           : in.current());
 
     if (changed_) {
         TPLTn5250display* d = Display5250();
@@ -336,8 +342,12 @@ bool TPLTn5250stream::RunCommand(uint8_t code, TByteReader& in) {
 }
 
 void TPLTn5250stream::SkipToNextCommand(TByteReader& in) {
+    const uint8_t* from = in.current();
     while (!in.atEnd() && in.peek() != kEscape)
         in.skip(1);
+    // Passed over unread (an image brought back among them): what it holds
+    // is unknown, so no dump shows it.
+    NoteHidden({from, in.current()});
 }
 
 void TPLTn5250stream::CommandNotImplemented(uint8_t code) {

@@ -123,7 +123,7 @@ private:
     bool RunCommand(uint8_t code, TByteReader& in); // false: the record ends here
     void CommandNotImplemented(uint8_t code);
     // Passes over the bytes before the next escape (or the record's end).
-    static void SkipToNextCommand(TByteReader& in);
+    void SkipToNextCommand(TByteReader& in);
     void OrderNotImplemented(uint8_t order);
     // The record in the local character set, hidden text masked, to the dump.
     void RecordInterpreted(std::span<const uint8_t> record) override;

@@ -104,7 +104,8 @@ void TPLTn5250stream::WriteToDisplay(TByteReader& in) {
         case kTransparentData:
             DebugOut("  ORDER_WTD_TRANSPARENT_DATA");
             OrderNotImplemented(b);
-            in.skip(in.u16be());
+            // Passed over unread: no dump shows what it holds.
+            NoteHidden(in.take(in.u16be()));
             break;
         case kSetBufferAddress:
             DebugOut("  ORDER_WTD_SET_BUFFER_ADDRESS");

@@ -124,6 +124,14 @@ protected:
     }
     // Bytes of the record that hold hidden text wherever they go.
     void NoteHidden(std::span<const uint8_t> src) { NoteWritten(src.data(), src.size(), -1, 0); }
+    // The bytes of the record from there to its end, which the interpreter
+    // never reached (it stopped, or a fault ended the record): what they
+    // hold is unknown, so no dump may show them as they came.
+    void NotInterpretedFrom(const uint8_t* from) {
+        const uint8_t* end = record_.data() + recordLen_;
+        if (from >= record_.data() && from < end)
+            NoteWritten(from, static_cast<size_t>(end - from), -1, 0);
+    }
     // Called by ProcessRecord once the record has been interpreted, with its
     // hidden bytes known; an engine dumps its view of the record here.
     virtual void RecordInterpreted(std::span<const uint8_t> /*record*/) {}

@@ -315,6 +315,15 @@ TEST(Session, HiddenTextReachesTheHostButNoLogLineOrDump) {
     // end cuts: never interpreted, so never masked, so none of their bytes
     // may reach the log.
     const Bytes echo = Cat({{0xF5, 0xC3}, Sba(10), {0x1D, 0x4C}, hostText("ECHOPW77")});
+    // Nor may the part of a record the engine never reached: after an
+    // address past the screen, after a structured field it does not take,
+    // after a command it does not know.
+    const Bytes field = Cat({Sba(10), {0x1D, 0x4C}, hostText("FAULTPW1")});
+    conn->SendRecord(Cat({{0xF5, 0xC3, 0x11, 0x3F, 0xFF}, field}));
+    const Bytes write = Cat({{0x00, 0xF5, 0xC3}, field});
+    conn->SendRecord(
+        Cat({{0xF3, 0x00, 0x04, 0x0F, 0x00, static_cast<uint8_t>(write.size() + 3), 0x40}, write}));
+    conn->SendRecord(Cat({{0x42, 0xC3}, field}));
     Bytes overlong = echo;
     overlong.resize(TPLTnStream::kMaxRecordSize + 1, 0x40);
     conn->SendRecord(overlong);
@@ -327,7 +336,7 @@ TEST(Session, HiddenTextReachesTheHostButNoLogLineOrDump) {
     EXPECT_EQ(log32fake::DroppedRecordLines(echo.size(), "la conexion termino antes de su fin"), 1);
 
     std::vector<Bytes> needles;
-    for (const char* text : {"SECRET", "HOSTPW", "QZZZ", "ECHOPW77"}) {
+    for (const char* text : {"SECRET", "HOSTPW", "QZZZ", "ECHOPW77", "FAULTPW1"}) {
         needles.push_back(hostText(text));
         needles.emplace_back(text, text + std::strlen(text));
     }

@@ -378,6 +378,23 @@ TEST_F(HostFields5250, HiddenTextReachesTheHostButNoLogLineOrDump) {
     // The image again, in a record longer than any the engine interprets and
     // in one that the connection's end cuts: never interpreted, so never
     // masked, so none of their bytes may reach the log.
+    // Nor may the part of a record the engine never reached or passed over:
+    // past what the header announces, after a command that ends the record,
+    // the image of a command not carried out.
+    auto unannounced = restore;
+    unannounced[0] = 0x00;
+    unannounced[1] = 0x0A;
+    conn->SendRecord(unannounced);
+    std::vector<uint8_t> afterSave = {0x04, 0x02};
+    afterSave.insert(afterSave.end(), restore.begin() + 10, restore.end());
+    conn->SendRecord(record(0x03, afterSave));
+    std::vector<uint8_t> savedAgain;
+    ASSERT_TRUE(conn->ReadRecord(savedAgain));
+    std::vector<uint8_t> partial = {0x04, 0x13};
+    for (auto b = restore.begin() + 12; b != restore.end(); ++b)
+        if (*b != 0x04) partial.push_back(*b);
+    conn->SendRecord(record(0x03, partial));
+    ASSERT_TRUE(interpreted());
     auto overlong = restore;
     overlong.resize(TPLTnStream::kMaxRecordSize + 1, 0x00);
     conn->SendRecord(overlong);
