@@ -10,7 +10,6 @@
 #include "Stream3270Rig.h"
 #include "framework/Log32Fake.h"
 #include "support/LoggedLink.h"
-#include "support/TempDir.h"
 #include "uLastError.h"
 #include "uPLIntfLogg.h"
 #include "uPLTn3270.h"
@@ -196,10 +195,7 @@ TEST(Session, TerminalTypeCarriesOneDeviceSuffix) {
 }
 
 TEST(Session, HiddenFieldTextIsMaskedInTheLog) {
-    TTempDir dir;
-    dir.write(kSettingsFileName, "[Tn3270]\nLogLevel=9\n");
-    log32fake::TInstalled fake;
-    ConfigureEngineLogs("Tn3270", dir.path());
+    TLogCapture capture("Tn3270");
     TSessionRig r;
     r.Screen(Cat({{0xF5, 0xC3},
                   Sba(10),

@@ -7,9 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "framework/Log32Fake.h"
-#include "support/TempDir.h"
-#include "uPLIntfLogg.h"
+#include "support/LogCapture.h"
 #include "uPLTn5250stream.h"
 
 namespace rig5250 {
@@ -73,36 +71,6 @@ struct TStreamRig {
     }
 };
 
-// Engine logging at level 9 into a recording log32 stand-in.
-class TLogCapture {
-public:
-    TLogCapture() {
-        dir_.write(kSettingsFileName, "[Tn5250]\nLogLevel=9\n");
-        ConfigureEngineLogs("Tn5250", dir_.path());
-    }
-    ~TLogCapture() { DoneEngineLogs(); }
-
-    // Every message written, as "level text" without the line end.
-    std::vector<std::string> Messages() const {
-        std::vector<std::string> out;
-        for (const std::string& call : log32fake::Calls()) {
-            if (call.rfind("MsgLog ", 0) != 0) continue;
-            std::string rest = call.substr(call.find(' ', 7) + 1); // past the handle
-            if (rest.size() >= 2 && rest.compare(rest.size() - 2, 2, "\r\n") == 0)
-                rest.resize(rest.size() - 2);
-            out.push_back(rest);
-        }
-        return out;
-    }
-    bool Logged(const std::string& levelAndText) const {
-        for (const std::string& m : Messages())
-            if (m == levelAndText) return true;
-        return false;
-    }
-
-private:
-    TTempDir dir_;
-    log32fake::TInstalled fake_;
-};
+using ::TLogCapture;
 
 } // namespace rig5250

@@ -2,8 +2,9 @@
 // against a host on loopback.
 #include <gtest/gtest.h>
 
-#include <iterator>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "TelnetLink.h"
 
@@ -80,49 +81,51 @@ struct TAnswers {
     }
 };
 
-TEST(Negotiation, BinaryModeFollowsTheHost) {
-    Linked link;
-    TAnswers answer{link};
-    EXPECT_EQ(answer(WONT, 0), Bytes{}) << "not in effect: nothing to answer";
-    EXPECT_FALSE(Binary(*link.session));
-    EXPECT_EQ(answer(WILL, 0), (Bytes{IAC, DO, 0}));
-    EXPECT_TRUE(Binary(*link.session)) << "one direction turns it on";
-    EXPECT_EQ(answer(WONT, 0), (Bytes{IAC, DONT, 0}));
-    EXPECT_FALSE(Binary(*link.session));
-    EXPECT_EQ(answer(DO, 0), (Bytes{IAC, WILL, 0}));
-    EXPECT_FALSE(Binary(*link.session)) << "the host's direction is still off";
-    EXPECT_EQ(answer(WILL, 0), (Bytes{IAC, DO, 0}));
-    EXPECT_TRUE(Binary(*link.session)) << "binary mode again";
-}
-
 TEST(Negotiation, EachDirectionIsTurnedOffOnceAndTheModeWaitsForBothAgain) {
-    // BINARY and END-OF-RECORD, each in effect both ways after a host's
-    // negotiation: a DONT stops the session's direction (WONT), a WONT the
-    // host's (DONT), each answered once whatever the other direction's state.
+    // BINARY and END-OF-RECORD: a DONT stops the session's direction (WONT),
+    // a WONT the host's (DONT), each answered once whatever the other
+    // direction's state, and not at all when that direction is off. The
+    // mode is on from the first direction agreed; once either is turned
+    // off, only when both are agreed again.
     struct Step {
         uint8_t verb;
         bool answered;
         bool modeOn;
     };
-    const Step steps[] = {
+    // From a session that negotiated nothing yet.
+    const std::vector<Step> fresh = {
+        {WONT, false, false}, {WILL, true, true}, {WONT, true, false},
+        {DO, true, false},    {WILL, true, true},
+    };
+    // From a host's negotiation, in effect both ways.
+    const std::vector<Step> negotiated = {
         {DONT, true, false}, {DONT, false, false}, {WONT, true, false}, {WONT, false, false},
         {WILL, true, false}, {DO, true, true},     {WONT, true, false}, {DONT, true, false},
         {DO, true, false},   {WONT, false, false}, {WILL, true, true},
     };
-    for (uint8_t option : {uint8_t{0}, uint8_t{25}}) {
-        Linked link;
-        ASSERT_TRUE(link.conn->Negotiate());
-        TAnswers answer{link};
-        auto modeOn = [&] { return option == 0 ? Binary(*link.session) : Framing(*link.session); };
-        ASSERT_TRUE(modeOn());
-        for (size_t i = 0; i < std::size(steps); ++i) {
-            const uint8_t v = steps[i].verb;
-            const uint8_t reply = v == WILL ? DO : v == DO ? WILL : v == WONT ? DONT : WONT;
-            const Bytes expected = steps[i].answered ? Bytes{IAC, reply, option} : Bytes{};
-            EXPECT_EQ(answer(v, option), expected) << "option " << int(option) << ", step " << i;
-            EXPECT_EQ(modeOn(), steps[i].modeOn) << "option " << int(option) << ", step " << i;
+    for (bool afterNegotiation : {false, true}) {
+        for (uint8_t option : {uint8_t{0}, uint8_t{25}}) {
+            SCOPED_TRACE(std::string(afterNegotiation ? "negotiated" : "fresh") + ", option " +
+                         std::to_string(option));
+            Linked link;
+            if (afterNegotiation) {
+                ASSERT_TRUE(link.conn->Negotiate());
+            }
+            TAnswers answer{link};
+            auto modeOn = [&] {
+                return option == 0 ? Binary(*link.session) : Framing(*link.session);
+            };
+            ASSERT_EQ(modeOn(), afterNegotiation);
+            const auto& steps = afterNegotiation ? negotiated : fresh;
+            for (size_t i = 0; i < steps.size(); ++i) {
+                const uint8_t v = steps[i].verb;
+                const uint8_t reply = v == WILL ? DO : v == DO ? WILL : v == WONT ? DONT : WONT;
+                const Bytes expected = steps[i].answered ? Bytes{IAC, reply, option} : Bytes{};
+                EXPECT_EQ(answer(v, option), expected) << "step " << i;
+                EXPECT_EQ(modeOn(), steps[i].modeOn) << "step " << i;
+            }
+            EXPECT_EQ(link.session->Count(ceSessionDisconnected), 0);
         }
-        EXPECT_EQ(link.session->Count(ceSessionDisconnected), 0);
     }
 }
 

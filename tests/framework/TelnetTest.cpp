@@ -10,7 +10,7 @@
 #include "HostSim.h"
 #include "Log32Fake.h"
 #include "TelnetLink.h"
-#include "support/TempDir.h"
+#include "support/LogCapture.h"
 #include "uPLIntfLogg.h"
 
 using namespace telnettest;
@@ -46,10 +46,7 @@ TEST(Records, ExactlyFullRecordIsHandedOnInOneBlock) {
 }
 
 TEST(Records, ReceivedBlocksAreDumpedOnceTheirRecordsEndedWithHiddenTextMasked) {
-    TTempDir dir;
-    dir.write(kSettingsFileName, "[Tn5250]\nLogLevel=9\n");
-    log32fake::TInstalled fake;
-    ConfigureEngineLogs("Tn5250", dir.path());
+    TLogCapture logged;
     auto session = MakeSession();
     auto received = [] {
         Bytes all;
@@ -95,23 +92,12 @@ TEST(Records, FailingRecordDoesNotCostTheRecordsAfterIt) {
     EXPECT_EQ(link.session->Recorder().Records()[1], Bytes{0x02});
 }
 
-// The engine log at level 9 into the recording stand-in, for one test.
-struct TLoggedTest {
-    TTempDir dir;
-    log32fake::TInstalled fake;
-    TLoggedTest() {
-        dir.write(kSettingsFileName, "[Tn5250]\nLogLevel=9\n");
-        ConfigureEngineLogs("Tn5250", dir.path());
-    }
-    ~TLoggedTest() { DoneEngineLogs(); }
-};
-
 TEST(Records, RecordPendingWhenBinaryOrEndOfRecordChangesIsDroppedWithoutItsBytes) {
     // A host that turns the option off in the middle of a record, sends one
     // while it is off and turns it on again: the next record starts clean.
     for (const auto& [option, name] :
          {std::pair{uint8_t{25}, "END-OF-RECORD"}, std::pair{uint8_t{0}, "BINARY"}}) {
-        TLoggedTest logged;
+        TLogCapture logged;
         {
             Linked link;
             ASSERT_TRUE(link.conn->Negotiate());
@@ -169,7 +155,7 @@ TEST(Records, NothingOfABlockIsParsedAfterTheSessionEndsItself) {
     // never interpreted. With one request only, both records are.
     const Bytes askType = {IAC, SB, 24, 1, IAC, SE};
     for (int requests : {1, 2}) {
-        TLoggedTest logged;
+        TLogCapture logged;
         auto session = MakeSession();
         Bytes block = {0x01, IAC, EOR};
         for (int i = 0; i < requests; ++i)
@@ -426,7 +412,7 @@ TEST(Sending, HostThatStopsReadingEndsTheSessionAtTheTimeLimit) {
 }
 
 TEST(Sending, RecordsBehindAFailedSendAreDroppedAndLoggedOnceNeverAsSent) {
-    TLoggedTest logged;
+    TLogCapture logged;
     TUnreadHost link;
     auto& [host, session, conn] = link;
     // Records made under the session lock, as the reader makes its answers

@@ -9,8 +9,7 @@
 #include <vector>
 
 #include "HostSim.h"
-#include "framework/Log32Fake.h"
-#include "support/TempDir.h"
+#include "support/LogCapture.h"
 #include "uPLIntfLogg.h"
 #include "uPLTelnet.h"
 
@@ -19,9 +18,7 @@ public:
     // engine names the settings section and the log files ("Tn5250").
     TLoggedLink(const std::string& engine, hostsim::TProtocol protocol,
                 std::shared_ptr<TPLTelnet> session)
-        : host_(protocol), session_(std::move(session)) {
-        dir_.write(kSettingsFileName, "[" + engine + "]\nLogLevel=9\n");
-        ConfigureEngineLogs(engine, dir_.path());
+        : log_(engine), host_(protocol), session_(std::move(session)) {
         session_->Host = "127.0.0.1";
         session_->Port = std::to_string(host_.Port());
         session_->Timing.DataPauseMillis = 0;
@@ -29,8 +26,6 @@ public:
         Conn = host_.Accept();
         negotiated_ = Conn && Conn->Negotiate();
     }
-    ~TLoggedLink() { DoneEngineLogs(); }
-
     // The connection stands and the host negotiated it.
     bool Ready() const { return negotiated_; }
     // The host's form of a text.
@@ -58,8 +53,7 @@ public:
     std::unique_ptr<hostsim::TSimConnection> Conn;
 
 private:
-    TTempDir dir_;
-    log32fake::TInstalled fake_;
+    TLogCapture log_;
     hostsim::THostSim host_;
     std::shared_ptr<TPLTelnet> session_;
     bool negotiated_ = false;
